@@ -4,6 +4,7 @@
 // carries the settings store.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/ddraw/DDraw.h"
@@ -78,9 +79,9 @@ class TKss : public vcl::TPanel {
   const std::string& TestString() const { return FTestString; }
   const std::string& TestString2() const { return FTestString2; }
   const std::string& TestString3() const { return FTestString3; }
-  void SetTestString(const std::string& Value) { FTestString = Value; }
-  void SetTestString2(const std::string& Value) { FTestString2 = Value; }
-  void SetTestString3(const std::string& Value) { FTestString3 = Value; }
+  void SetTestString(const std::string& Value);
+  void SetTestString2(const std::string& Value);
+  void SetTestString3(const std::string& Value);
 
   // --- gamma brightness ---
   void SetBrightnessEnabled(bool Value);
@@ -122,25 +123,39 @@ class TKss : public vcl::TPanel {
   void Report(const std::string& Text, bool CloseFirst);
   void HookIdle();
   void UnhookIdle();
+  void HookActivation();
+  void UnhookAll();
   static void TimerCallback(std::uint32_t, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t);
+  static int EnumerateCallback(ddraw::GUID* guid, const char* description, const char* name, void* context,
+                               void* monitor);
+  // The sprites on the owner form: release their surfaces (closing) or refill them (after a loss).
+  void ReleaseSprites();
+  void RefillSprites();
+  void WriteRamp(std::int32_t Red, std::int32_t Green, std::int32_t Blue);
+  void SetText(std::string& Field, const std::string& Value);
 
   vcl::TForm* FOwnerForm = nullptr;
   bool FEnabled = false;
   std::atomic<bool> FActive{true};
-  std::int32_t FWidthScreen = 800, FHeightScreen = 600, FColorDepth = 24;
+  // Written on the main thread, read by the frame thread and the sprites while drawing.
+  std::atomic<std::int32_t> FWidthScreen{800}, FHeightScreen{600};
+  std::int32_t FColorDepth = 24;
   std::string FErrorResult;
   bool FDualMonitor = false, FDefineFormHandle = false;
   vcl::TForm* FDDForm = nullptr;
 
   std::atomic<bool> FTimerEnabled{false};
-  std::int32_t FTimerDelay = 40;
+  std::atomic<std::int32_t> FTimerDelay{40};
   std::atomic<bool> FUseIdle{true};
-  std::uint32_t FTimerID = 0;
-  std::int32_t FBigTickPeriod = 500;
-  std::int32_t FBigTickCount = 0;
-  bool FBigTick = false;
-  bool FShowFPS = false;
-  bool FShowTestString = false, FShowTestString2 = false, FShowTestString3 = false;
+  std::uint32_t FTimerID = 0;  // main thread only
+  std::atomic<std::int32_t> FBigTickPeriod{500};
+  std::int32_t FBigTickCount = 0;  // frame thread only
+  std::atomic<bool> FBigTick{false};
+  std::atomic<bool> FShowFPS{false};
+  std::atomic<bool> FShowTestString{false}, FShowTestString2{false}, FShowTestString3{false};
+  // The test strings are replaced on the main thread and drawn by the frame thread: both hold
+  // FTextLock for the length of one assignment or one text draw.
+  std::mutex FTextLock;
   std::string FTestString, FTestString2, FTestString3;
 
   ddraw::IDirectDrawGammaControl* FGammaControl = nullptr;
@@ -152,5 +167,10 @@ class TKss : public vcl::TPanel {
   std::string FTDegree, FWeatherCode, FRSS_Url, FProxy, FPort;
   std::int32_t FShowTime = 0, FShowWeather = 0, FShowNews = 0, FShowBlack = 0, FUseProxy = 0;
 };
+
+// Process-wide values of the frame-rate overlay, shared by every engine.
+extern std::atomic<std::int32_t> FpsFrameCount;
+extern std::atomic<std::uint32_t> FpsLastTime;
+extern std::atomic<std::int32_t> FpsRate;
 
 }  // namespace engine
