@@ -27,6 +27,12 @@ inline constexpr std::uint32_t SND_ASYNC = 0x1, SND_LOOP = 0x8, SND_PURGE = 0x40
 // Plays the built-in WAVE named `name` (flags SND_RESOURCE | SND_LOOP | SND_ASYNC), or with no
 // name and SND_PURGE stops what plays. Without an audio device nothing plays and it returns false.
 bool PlaySoundA(const char* name, std::uint32_t flags);
+// Plays a WAVE held in memory (PCM or MS-ADPCM) with SND_LOOP and SND_ASYNC as PlaySoundA takes
+// them; without SND_ASYNC it returns when the sound has played. False when the data is no WAVE
+// or there is no audio device.
+bool PlaySoundData(std::span<const unsigned char> wave, std::uint32_t flags);
+// True while a sound plays (a looping one until it is stopped).
+bool IsSoundPlaying();
 
 // Sets the master output volume (0 … 65535 over the output's own range); false when there is
 // no mixer or no master control.

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "platform/mm/MMSystem.h"
+#include "platform/mm/TimerSchedule.h"
 
 namespace mm {
 
@@ -52,8 +53,7 @@ void Run(const std::shared_ptr<Timer>& t) {
     t->callback(t->id, 0, t->user, 0, 0);
     lock.lock();
     if (t->stop) return;
-    // A late tick pushes the next one back instead of bunching the missed ones up.
-    deadline = std::max(deadline + t->delay, Clock::now());
+    deadline = NextDeadline(deadline, t->delay, Clock::now());
   }
 }
 
