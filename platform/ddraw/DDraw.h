@@ -34,6 +34,13 @@ inline constexpr HRESULT DDERR_OUTOFMEMORY = static_cast<HRESULT>(0x8876000Bu);
 inline constexpr HRESULT DDERR_NOTFOUND = static_cast<HRESULT>(0x8876000Cu);
 inline constexpr HRESULT DDERR_INVALIDMODE = static_cast<HRESULT>(0x8876000Du);
 inline constexpr HRESULT DDERR_NOEXCLUSIVEMODE = static_cast<HRESULT>(0x8876000Eu);
+inline constexpr HRESULT DDERR_NOTLOCKED = static_cast<HRESULT>(0x8876000Fu);
+inline constexpr HRESULT DDERR_DCALREADYCREATED = static_cast<HRESULT>(0x88760010u);
+inline constexpr HRESULT DDERR_WRONGMODE = static_cast<HRESULT>(0x88760011u);
+inline constexpr HRESULT DDERR_NOTFLIPPABLE = static_cast<HRESULT>(0x88760012u);
+inline constexpr HRESULT DDERR_NOCOLORKEY = static_cast<HRESULT>(0x88760013u);
+inline constexpr HRESULT DDERR_PRIMARYSURFACEALREADYEXISTS = static_cast<HRESULT>(0x88760014u);
+inline constexpr HRESULT DDERR_NOCOOPERATIVELEVELSET = static_cast<HRESULT>(0x88760015u);
 
 struct RECT {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;
@@ -53,6 +60,8 @@ inline constexpr GUID IID_IDirectDrawGammaControl{
 inline constexpr std::uint32_t DDSCL_FULLSCREEN = 0x1, DDSCL_EXCLUSIVE = 0x10;
 // Surface description fields and capabilities.
 inline constexpr std::uint32_t DDSD_CAPS = 0x1, DDSD_HEIGHT = 0x2, DDSD_WIDTH = 0x4, DDSD_BACKBUFFERCOUNT = 0x20;
+inline constexpr std::uint32_t DDSD_PITCH = 0x8, DDSD_PIXELFORMAT = 0x1000;
+inline constexpr std::uint32_t DDSCAPS_FRONTBUFFER = 0x400;
 inline constexpr std::uint32_t DDSCAPS_BACKBUFFER = 0x4, DDSCAPS_COMPLEX = 0x8, DDSCAPS_FLIP = 0x10,
                                DDSCAPS_OFFSCREENPLAIN = 0x40, DDSCAPS_PRIMARYSURFACE = 0x200;
 // Blits.
@@ -60,6 +69,8 @@ inline constexpr std::uint32_t DDBLT_COLORFILL = 0x400, DDBLT_WAIT = 0x1000000;
 inline constexpr std::uint32_t DDBLTFAST_NOCOLORKEY = 0x0, DDBLTFAST_SRCCOLORKEY = 0x1, DDBLTFAST_WAIT = 0x10;
 inline constexpr std::uint32_t DDCKEY_SRCBLT = 0x8;
 inline constexpr std::uint32_t DDCAPS2_PRIMARYGAMMA = 0x20000;
+inline constexpr std::uint32_t DDCAPS_BLT = 0x40, DDCAPS_COLORKEY = 0x400000, DDCAPS_BLTCOLORFILL = 0x4000000;
+inline constexpr std::uint32_t DDFLIP_WAIT = 0x1;
 inline constexpr std::uint32_t DDENUM_ATTACHEDSECONDARYDEVICES = 0x1;
 
 struct DDSCAPS {
