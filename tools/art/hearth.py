@@ -450,7 +450,7 @@ class Scene:
         self.ember_light = (np.exp(-ed * ed) * (YY > 600)).astype(np.float32)
         f = f + 0.45 * self.ember_light * np.where(self.floor | (kind == 3) | self.obj_mask, 1.0, 0.3)
         # the room is dark: light dies away towards the corners of the picture
-        vig = 1.0 - 0.6 * np.clip(np.hypot((XX - FIRE_X) / 620.0, (YY - FIRE_Y) / 560.0), 0, 1) ** 1.5
+        vig = 1.0 - 0.72 * np.clip(np.hypot((XX - FIRE_X) / 620.0, (YY - FIRE_Y) / 560.0), 0, 1) ** 1.5
         self.fire_shade = (f * vig).astype(np.float32)
         # cool moonlight ambient from the left
         self.ambient = (rgb(0.020, 0.026, 0.045) * (0.5 + 0.5 * smoothstep(W, 0, XX))[..., None]
@@ -464,7 +464,7 @@ class Scene:
         # two noise layers drifting upwards, one evolving slowly
         # tongues: vertical streaks ~35 px wide that rise and reshape
         self.n_tongue = al.LoopNoise(rng, 512, 256, 1.7, rise=2.0, jitter=2, fmin=1 / 140, sy=3.0)
-        self.n_mid = al.LoopNoise(rng, 512, 256, 1.3, rise=3.0, jitter=2, fmin=1 / 50)
+        self.n_mid = al.LoopNoise(rng, 512, 256, 1.3, rise=3.0, jitter=2, fmin=1 / 50, sy=1.8)
         self.n_warp = al.LoopNoise(rng, 512, 256, 2.0, rise=1.0, jitter=1, fmin=1 / 300)
         t = np.arange(STEPS)
         # overall brightness flicker, left/right balance
@@ -488,13 +488,13 @@ class Scene:
         vp = np.clip(v, 0, None)
         wx = bl(nw, lx + 30, ly + 40)
         xw = gx + 20.0 * vp * wx
-        u = (xw - FIRE_X - 2.0) / 86.0
+        u = (xw - FIRE_X - 2.0) / 80.0
         tongue = bl(nt, xw - self.fx0 + 20, ly + 30)
         turb = bl(nm, xw - self.fx0 + 40, ly + 90)
         hmax = (0.60 + 0.22 * tongue) * np.clip(1.0 - 0.6 * u * u, 0.05, 1)
         hmax = np.clip(hmax, 0.06, None)
         hh = 1.0 - v / hmax + 0.16 * turb * np.clip(vp / hmax, 0, 2)
-        side = smoothstep(1.0, 0.6, np.abs(u) + 0.35 * smoothstep(0.12, -0.06, v))
+        side = smoothstep(1.0, 0.55, np.abs(u) + 0.45 * smoothstep(0.16, -0.06, v))
         foot = smoothstep(-0.10, 0.16, v)
         # flames stay inside the firebox, below the beam
         roof = smoothstep(344.0, 392.0, gy)
