@@ -52,6 +52,8 @@ bool Save(const std::string& keyPath, const Values& values);
 
 // The mixer value 0 … 65535 of a volume level 0 … 256: (level × 65535) >> 8 in unsigned 32-bit
 // arithmetic, so 256 gives 65535 and 200 gives 51199 (levels past 65536 wrap around).
-constexpr std::uint32_t MixerValue(std::uint32_t level) { return (level * 65535u) >> 8; }
+constexpr std::uint32_t MixerValue(std::uint32_t level) {
+  return (level * 65535u) >> 8;
+}
 
 }  // namespace settings

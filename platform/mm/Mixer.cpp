@@ -45,8 +45,8 @@ bool SetMasterVolume(std::uint32_t value) {
   if (master == nullptr || !snd_mixer_selem_has_playback_volume(master)) return false;
   long min = 0, max = 0;
   if (snd_mixer_selem_get_playback_volume_range(master, &min, &max) < 0 || max < min) return false;
-  const long volume =
-      min + static_cast<long>(static_cast<std::int64_t>(value) * (static_cast<std::int64_t>(max) - min) / 65535);
+  const long volume = min + static_cast<long>(static_cast<std::int64_t>(value) *
+                                              (static_cast<std::int64_t>(max) - min) / 65535);
   return snd_mixer_selem_set_playback_volume_all(master, volume) >= 0;
 }
 

@@ -4,19 +4,19 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <toml++/toml.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
 #include <limits>
 #include <sstream>
 #include <thread>
-#include <toml++/toml.h>
 #include <vector>
 
 #include "platform/registry/CodePage.h"
@@ -48,8 +48,12 @@ struct Location {
   fs::path file, lock, subkeys;
 };
 
+// Room is left in the file system's 255 bytes for the files beside a key file (lock, temporary,
+// kept damaged copy).
+constexpr std::size_t kMaxName = 200;
+
 bool UsableName(std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || name.size() > 255) return false;
+  if (name.empty() || name == "." || name == ".." || Utf8FromAnsi(name).size() > kMaxName) return false;
   if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return false;
   if (name.size() >= 5 && name.substr(name.size() - 5) == ".toml") return false;
   return name.find(".toml.") == std::string_view::npos;
@@ -234,7 +238,8 @@ bool SetAside(const Location& where, const std::string& why) {
     }
     if (errno != EEXIST) break;
   }
-  std::fprintf(stderr, "Sorvanta: the settings file \"%s\" cannot be read: %s, and cannot be moved aside: %s.\n",
+  std::fprintf(stderr,
+               "Sorvanta: the settings file \"%s\" cannot be read: %s, and cannot be moved aside: %s.\n",
                where.file.c_str(), why.c_str(), std::strerror(errno));
   return false;
 }
@@ -357,7 +362,9 @@ bool TRegistry::OpenKey(std::string_view keyPath, bool canCreate) {
   return true;
 }
 
-void TRegistry::CloseKey() { FKey.reset(); }
+void TRegistry::CloseKey() {
+  FKey.reset();
+}
 
 bool TRegistry::ValueExists(std::string_view name) const {
   return FKey != nullptr && FKey->values.contains(Utf8FromAnsi(name));

@@ -32,7 +32,7 @@ inline constexpr std::uint32_t KEY_READ = 0x20019, KEY_WRITE = 0x20006, KEY_ALL_
 std::filesystem::path HiveDirectory();
 
 // The file of a key, or none when the key path is unusable: its names are split at "\" (one
-// leading "\" is allowed); a name must not be empty, ".", "..", longer than 255 bytes, hold "/" or
+// leading "\" is allowed); a name must not be empty, ".", "..", longer than 200 bytes (as UTF-8), hold "/" or
 // NUL, or end in ".toml" or hold ".toml." (those are the key files' own names).
 std::optional<std::filesystem::path> KeyFile(std::string_view keyPath);
 
