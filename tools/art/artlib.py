@@ -40,7 +40,7 @@ class LoopNoise:
         amp[f < fmin] = 0.0
         amp[0, 0] = 0.0
         shape = (h, w // 2 + 1)
-        self.spec = amp * (rng.standard_normal(shape) + 1j * rng.standard_normal(shape))
+        self.spectrum = amp * (rng.standard_normal(shape) + 1j * rng.standard_normal(shape))
         ky = np.rint(fy * h) * np.ones_like(fx)  # integer wave index along y
         # moving upwards: a mode with index ky must advance ky*rise turns per loop
         cycles = np.rint(ky * rise) + rng.integers(-jitter, jitter + 1, size=shape)
@@ -51,7 +51,7 @@ class LoopNoise:
 
     def frame(self, t):
         phase = np.exp(2j * np.pi * self.cycles * (t / STEPS))
-        n = np.fft.irfft2(self.spec * phase, s=(self.h, self.w))
+        n = np.fft.irfft2(self.spectrum * phase, s=(self.h, self.w))
         if self.norm is not None:
             n = n / self.norm
         return n.astype(np.float32)

@@ -33,9 +33,9 @@ def band_noise(rng, lo, hi, tilt, n=N):
     f = np.fft.rfftfreq(n, 1.0 / RATE)
     mag = (1.0 / (1.0 + (lo / np.maximum(f, 1.0)) ** 4)) / (1.0 + (f / hi) ** 4)
     mag *= (np.maximum(f, 20.0) / 100.0) ** (-tilt)
-    spec = mag * (rng.standard_normal(f.size) + 1j * rng.standard_normal(f.size))
-    spec[0] = 0
-    x = np.fft.irfft(spec, n)
+    spectrum = mag * (rng.standard_normal(f.size) + 1j * rng.standard_normal(f.size))
+    spectrum[0] = 0
+    x = np.fft.irfft(spectrum, n)
     return x / np.std(x)
 
 
