@@ -52,7 +52,7 @@ DecodedImage DecodeBmp(std::span<const unsigned char> data, std::string_view nam
   if (width <= 0 || height <= 0)
     return fail("the size " + std::to_string(width) + " x " + std::to_string(rawHeight) + " is invalid");
   if (width > kMaxBmpSide || height > kMaxBmpSide || std::int64_t{width} * height > kMaxBmpPixels)
-    return fail("the size " + std::to_string(width) + " x " + std::to_string(height) + " is too large");
+    return fail("the size " + std::to_string(width) + " x " + std::to_string(rawHeight) + " is too large");
   if (planes != 1) return fail(std::to_string(planes) + " planes are not supported");
   if (bits != 8 && bits != 24) return fail(std::to_string(bits) + " bits per pixel are not supported");
   if (compression != 0) return fail("compressed bitmaps are not supported");

@@ -69,7 +69,7 @@ Metrics MeasureFont(const XFontStruct* font) {
 }
 
 // The text cut into lines no wider than maxWidth, broken at blanks where there are any.
-std::vector<std::string> WrapText(std::string_view text, const Metrics& m, int maxWidth) {
+std::vector<std::string> WrapText(std::string_view text, const Metrics& m, int maxWidth, std::size_t maxLines) {
   std::vector<std::string> lines;
   bool cut = text.size() > kMaxText;
   text = text.substr(0, kMaxText);
@@ -82,7 +82,7 @@ std::vector<std::string> WrapText(std::string_view text, const Metrics& m, int m
     width = 0;
     lastBlank = std::string::npos;
   };
-  for (std::size_t i = 0; i < text.size() && lines.size() <= kMaxLines; ++i) {
+  for (std::size_t i = 0; i < text.size() && lines.size() <= maxLines; ++i) {
     char c = text[i];
     if (c == '\n') {
       endLine();
@@ -111,8 +111,8 @@ std::vector<std::string> WrapText(std::string_view text, const Metrics& m, int m
     width += w;
   }
   if (!line.empty() || lines.empty()) lines.push_back(line);
-  if (lines.size() > kMaxLines) {
-    lines.resize(kMaxLines);
+  if (lines.size() > maxLines) {
+    lines.resize(maxLines);
     cut = true;
   }
   if (cut) {
@@ -150,7 +150,10 @@ class Box {
 
     const int screenWidth = DisplayWidth(FD, screen), screenHeight = DisplayHeight(FD, screen);
     const int lineHeight = FMetrics.ascent + FMetrics.descent;
-    FLines = WrapText(text, FMetrics, std::max(100, std::min(kMaxTextWidth, screenWidth - 4 * kMargin)));
+    // As many lines as the screen has room for, and no more than kMaxLines.
+    const int roomForLines = (screenHeight - 4 * kMargin - kButtonHeight) / std::max(1, lineHeight);
+    FLines = WrapText(text, FMetrics, std::max(100, std::min(kMaxTextWidth, screenWidth - 4 * kMargin)),
+                      static_cast<std::size_t>(std::clamp(roomForLines, 1, kMaxLines)));
     int textWidth = 0;
     for (const std::string& line : FLines) textWidth = std::max(textWidth, FMetrics.Width(line));
     const int width = std::max(kMinWidth, textWidth + 2 * kMargin);
