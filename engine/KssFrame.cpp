@@ -1,5 +1,6 @@
 // TKss: the frame timer and the frame cycle (restore, clear, draw, overlays, flip).
 #include <cstdio>
+#include <thread>
 
 #include "engine/Kss.h"
 #include "platform/gdi/Gdi.h"
@@ -118,6 +119,7 @@ void TKss::FlipSurfaces() {
   if (hr == ddraw::DDERR_WASSTILLDRAWING) {
     const std::uint32_t start = mm::timeGetTime();
     while (hr == ddraw::DDERR_WASSTILLDRAWING && mm::timeGetTime() - start < kFlipRetryLimitMs) {
+      std::this_thread::yield();  // the presenting thread may need this core to free a buffer
       hr = FDDPRIM->Flip(nullptr, 0);
     }
   }
