@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Encoders.h"
+#include "assets/Assets.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/SysUtils.h"
@@ -237,6 +238,30 @@ TEST(Picture, TruncatedAndCorruptedFilesAreRefusedCleanly) {
       }
       attempt(damaged, r.name, refused);
     }
+  }
+}
+
+// The scene's own pictures load with the kind and the size the layout gives them.
+TEST(Picture, BuiltInPicturesOfTheScene) {
+  struct Row {
+    const char* name;
+    const char* kind;
+    std::int32_t width, height;
+  } rows[] = {
+      {"KIM1", "TJPEGImage", 1024, 768},          {"KIM2GadgetPanel", "TGIFImage", 1024, 70},
+      {"KMV2flame1", "TJPEGImage", 182, 397 * 56}, {"KMV2flame2", "TJPEGImage", 166, 101 * 56},
+      {"KMV2flame3", "TJPEGImage", 125, 149 * 56}, {"KMV2flame4", "TJPEGImage", 152, 149 * 56},
+      {"KMV2flame5", "TJPEGImage", 52, 108 * 56},  {"KMV2flame6", "TJPEGImage", 46, 108 * 56},
+      {"KMV2flame7", "TJPEGImage", 35, 51 * 56},   {"KMV2flame8", "TJPEGImage", 43, 49 * 56},
+      {"KMV2flame9", "TJPEGImage", 44, 38 * 56},
+  };
+  for (const Row& r : rows) {
+    TPicture picture;
+    picture.LoadFromData(assets::Find(r.name), r.name);
+    ASSERT_NE(picture.Graphic(), nullptr) << r.name;
+    EXPECT_STREQ(picture.Graphic()->ClassName(), r.kind) << r.name;
+    EXPECT_EQ(picture.Width(), r.width) << r.name;
+    EXPECT_EQ(picture.Height(), r.height) << r.name;
   }
 }
 
