@@ -1,0 +1,22 @@
+#pragma once
+// SDL's video subsystem, started lazily on the main thread, and the window system it serves to
+// the forms: native windows for forms and the application's event pump.
+#include <cstdint>
+
+namespace sdl {
+
+// Starts SDL video once; false when there is no display to show on.
+bool EnsureVideo();
+bool VideoReady();
+
+// Makes forms' windows SDL windows and pumps SDL events in the application's message loop.
+// False (and nothing installed) when there is no display.
+bool InstallWindowSystem();
+
+// Wakes the event pump from any thread (at most one wake-up waits in SDL's queue at a time).
+void WakePump();
+// The pump's own event that WakePump posts, and the pump noting that it arrived.
+std::uint32_t WakeEventType();
+void WakeSeen();
+
+}  // namespace sdl

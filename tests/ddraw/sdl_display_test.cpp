@@ -1,0 +1,273 @@
+// The SDL display under a real X server: a form's window goes full screen, frames flipped on
+// another thread are shown by the main thread's pump, only changed regions are uploaded, the gamma
+// ramp is applied at scan-out, and input reaches the form.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "XScreen.h"
+#include "platform/ddraw/Backend.h"
+#include "platform/sdl/EventPump.h"
+#include "platform/sdl/Presenter.h"
+#include "platform/sdl/Video.h"
+#include "platform/sdl/Window.h"
+
+namespace ddraw::testing {
+namespace {
+
+class SdlDisplay : public ::testing::Test {
+ protected:
+  static constexpr int kW = 1024, kH = 768;
+
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    ASSERT_TRUE(sdl::InstallWindowSystem());
+    ASSERT_TRUE(screen_.Ok());
+    form_ = std::make_unique<vcl::TForm>(nullptr);
+    form_->SetBorderStyle(vcl::TBorderStyle::bsNone);
+    form_->SetWidth(320);
+    form_->SetHeight(200);
+    window_ = form_->Handle();
+    ASSERT_NE(window_, nullptr);
+    form_->Show();
+    UseBackend(BackendKind::Sdl);
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+    ASSERT_EQ(dd->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(kW, kH, 32), DD_OK);
+    DDSURFACEDESC desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    desc.dwBackBufferCount = 1;
+    ASSERT_EQ(dd->CreateSurface(&desc, &prim, nullptr), DD_OK);
+    DDSCAPS caps{DDSCAPS_BACKBUFFER};
+    ASSERT_EQ(prim->GetAttachedSurface(&caps, &back), DD_OK);
+    // Where the 1024 x 768 picture lands on the screen: scaled to fit, centred.
+    const double scale = std::min(screen_.Width() / double(kW), screen_.Height() / double(kH));
+    scale_ = scale;
+    offX_ = (screen_.Width() - kW * scale) / 2;
+    offY_ = (screen_.Height() - kH * scale) / 2;
+  }
+
+  void TearDown() override {
+    if (back) back->Release();
+    if (prim) prim->Release();
+    if (dd) dd->Release();
+    form_.reset();
+    vcl::Application().ProcessMessages();
+  }
+
+  void FillBack(std::uint32_t colour, const RECT* r = nullptr) {
+    DDBLTFX fx;
+    fx.dwFillColor = colour;
+    ASSERT_EQ(back->Blt(r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+  }
+
+  // Flips on a thread of its own, as the frame timer does.
+  void FlipOnFrameThread() {
+    HRESULT hr = E_FAIL;
+    std::thread frame([&] { hr = prim->Flip(nullptr, 0); });
+    frame.join();
+    ASSERT_EQ(hr, DD_OK);
+  }
+
+  // Pumps the main thread's events until the screen shows `want` at picture point (x, y).
+  std::uint32_t ShownAt(int x, int y, std::uint32_t want) {
+    const int sx = static_cast<int>(offX_ + (x + 0.5) * scale_), sy = static_cast<int>(offY_ + (y + 0.5) * scale_);
+    std::uint32_t got = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    do {
+      vcl::Application().ProcessMessages();
+      got = screen_.Pixel(sx, sy);
+      if (got == want) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return got;
+  }
+
+  void PumpUntilPresented(std::uint64_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (sdl::Presenter::Counted().presented < count && std::chrono::steady_clock::now() < deadline)
+      vcl::Application().ProcessMessages();
+  }
+
+  XScreen screen_;
+  std::unique_ptr<vcl::TForm> form_;
+  vcl::HWND window_ = nullptr;
+  IDirectDraw* dd = nullptr;
+  IDirectDrawSurface* prim = nullptr;
+  IDirectDrawSurface* back = nullptr;
+  double scale_ = 1, offX_ = 0, offY_ = 0;
+};
+
+TEST_F(SdlDisplay, FlippedFramesAreShownAndOnlyChangesUploaded) {
+  auto* sdlWindow = sdl::Window::From(window_);
+  ASSERT_NE(sdlWindow, nullptr);
+  EXPECT_TRUE(SDL_GetWindowFlags(sdlWindow->Get()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+
+  FillBack(0x00204080);
+  FlipOnFrameThread();
+  EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0x204080), 0x204080u);
+  EXPECT_EQ(ShownAt(5, 5, 0x204080), 0x204080u);
+  const sdl::Presenter::Totals before = sdl::Presenter::Counted();
+
+  // The next frame changes one small block; the rest of the picture is the same.
+  FillBack(0x00204080);
+  RECT block{100, 300, 300, 400};
+  FillBack(0x00FF0000, &block);
+  FlipOnFrameThread();
+  PumpUntilPresented(before.presented + 1);
+  EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
+  EXPECT_EQ(ShownAt(600, 350, 0x204080), 0x204080u);
+  const sdl::Presenter::Totals after = sdl::Presenter::Counted();
+  EXPECT_EQ(after.fullUploads, before.fullUploads);
+  EXPECT_EQ(after.rowsUploaded - before.rowsUploaded, 100u);
+  EXPECT_EQ(after.pixelsUploaded - before.pixelsUploaded, 200u * 100u);
+
+  // An unchanged frame uploads nothing and still shows.
+  FillBack(0x00204080);
+  FillBack(0x00FF0000, &block);
+  FlipOnFrameThread();
+  PumpUntilPresented(after.presented + 1);
+  EXPECT_EQ(sdl::Presenter::Counted().pixelsUploaded, after.pixelsUploaded);
+  EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
+}
+
+TEST_F(SdlDisplay, GammaRampDimsTheScreenNotThePicture) {
+  DDCAPS caps;
+  ASSERT_EQ(dd->GetCaps(&caps, nullptr), DD_OK);
+  EXPECT_TRUE(caps.dwCaps2 & DDCAPS2_PRIMARYGAMMA);
+  FillBack(0x00204080);
+  FlipOnFrameThread();
+  ASSERT_EQ(ShownAt(kW / 2, kH / 2, 0x204080), 0x204080u);
+
+  IDirectDrawGammaControl* gamma = nullptr;
+  ASSERT_EQ(prim->QueryInterface(IID_IDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), DD_OK);
+  struct Level {
+    int step;
+    std::uint32_t shown;
+  };
+  for (Level level : {Level{128, 0x102040}, Level{0, 0x000000}, Level{300, 0x254B96}, Level{256, 0x204080}}) {
+    DDGAMMARAMP ramp;
+    for (int i = 0; i < 256; ++i)
+      ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<std::uint16_t>(i * level.step);
+    ASSERT_EQ(gamma->SetGammaRamp(0, &ramp), DD_OK);
+    EXPECT_EQ(ShownAt(kW / 2, kH / 2, level.shown), level.shown) << "ramp step " << level.step;
+  }
+  gamma->Release();
+
+  // The composed picture is untouched by the ramp.
+  DDSURFACEDESC d;
+  ASSERT_EQ(prim->Lock(nullptr, &d, 0, nullptr), DD_OK);
+  EXPECT_EQ(static_cast<std::uint32_t*>(d.lpSurface)[kW * (kH / 2) + kW / 2], 0x00204080u);
+  prim->Unlock(nullptr);
+}
+
+TEST_F(SdlDisplay, MinimisedWindowLosesTheChainUntilRestored) {
+  auto* w = sdl::Window::From(window_);
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = SDL_GetWindowID(w->Get());
+  e.window.event = SDL_WINDOWEVENT_MINIMIZED;
+  sdl::Dispatch(e);
+  EXPECT_EQ(prim->IsLost(), DDERR_SURFACELOST);
+  EXPECT_EQ(back->IsLost(), DDERR_SURFACELOST);
+  EXPECT_EQ(prim->Flip(nullptr, 0), DDERR_SURFACELOST);
+  EXPECT_NE(prim->Restore(), DD_OK) << "nothing to restore onto while minimised";
+  e.window.event = SDL_WINDOWEVENT_RESTORED;
+  sdl::Dispatch(e);
+  EXPECT_EQ(prim->Restore(), DD_OK);
+  EXPECT_EQ(back->IsLost(), DD_OK);
+
+  SDL_Event reset{};
+  reset.type = SDL_RENDER_DEVICE_RESET;
+  sdl::Dispatch(reset);
+  EXPECT_EQ(prim->IsLost(), DDERR_SURFACELOST);
+  ASSERT_EQ(prim->Restore(), DD_OK);
+  // The new texture shows the next frame whole.
+  FillBack(0x00336699);
+  FlipOnFrameThread();
+  EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0x336699), 0x336699u);
+}
+
+TEST_F(SdlDisplay, ReleasingTheDisplayGivesTheWindowBack) {
+  SDL_Window* w = sdl::Window::From(window_)->Get();
+  back->Release();
+  back = nullptr;
+  // A surface kept past the display's end does not reach the screen any more.
+  dd->Release();
+  dd = nullptr;
+  EXPECT_FALSE(SDL_GetWindowFlags(w) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP));
+  EXPECT_EQ(prim->IsLost(), DDERR_SURFACELOST);
+  EXPECT_EQ(prim->Flip(nullptr, 0), DDERR_SURFACELOST);
+  EXPECT_NE(prim->Restore(), DD_OK);
+}
+
+TEST_F(SdlDisplay, InputReachesTheFormAndTheApplication) {
+  std::vector<std::uint16_t> downs;
+  std::string chars;
+  std::vector<std::pair<int, int>> moves;
+  form_->OnKeyDown = [&](vcl::TObject*, std::uint16_t& key, vcl::TShiftState) { downs.push_back(key); };
+  form_->OnKeyPress = [&](vcl::TObject*, char& key) { chars.push_back(key); };
+  form_->OnMouseMove = [&](vcl::TObject*, vcl::TShiftState, int x, int y) { moves.emplace_back(x, y); };
+  const Uint32 id = SDL_GetWindowID(sdl::Window::From(window_)->Get());
+  auto key = [&](SDL_Keycode k) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = id;
+    e.key.keysym.sym = k;
+    sdl::Dispatch(e);
+  };
+  key(SDLK_F2);
+  key(SDLK_F3);
+  key(SDLK_ESCAPE);
+  key(SDLK_q);
+  key(SDLK_7);
+  EXPECT_EQ(downs, (std::vector<std::uint16_t>{113, 114, 27, 'Q', '7'}));
+  SDL_Event text{};
+  text.type = SDL_TEXTINPUT;
+  text.text.windowID = id;
+  std::strcpy(text.text.text, "a\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD");  // a, e-acute, euro sign, a CJK character
+  sdl::Dispatch(text);
+  EXPECT_EQ(chars, std::string("\x1B" "a\xE9\x80"));
+
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = id;
+  motion.motion.x = 12;
+  motion.motion.y = 34;
+  sdl::Dispatch(motion);
+  EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{12, 34}}));
+
+  SDL_Event focus{};
+  focus.type = SDL_WINDOWEVENT;
+  focus.window.windowID = id;
+  focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  sdl::Dispatch(focus);
+  EXPECT_FALSE(vcl::Application().Active());
+  focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+  sdl::Dispatch(focus);
+  EXPECT_TRUE(vcl::Application().Active());
+  focus.window.event = SDL_WINDOWEVENT_CLOSE;
+  sdl::Dispatch(focus);
+  EXPECT_TRUE(form_->Closed());
+}
+
+TEST(SdlWakeUp, AnotherThreadWakesAWaitingPump) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+  ASSERT_TRUE(sdl::InstallWindowSystem());
+  while (sdl::ThePump().Pump(0)) {
+  }
+  std::thread waker([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    sdl::ThePump().Wake();
+  });
+  // Waits far longer than the waker takes; it returns because of the wake-up.
+  EXPECT_TRUE(sdl::ThePump().Pump(60000));
+  waker.join();
+}
+
+}  // namespace
+}  // namespace ddraw::testing
