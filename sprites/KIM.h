@@ -26,7 +26,8 @@ class TKIM : public vcl::TImage {
   void CreateDXImage();
   // One frame: the lost test, the source extent, then DrawImageFunc.
   void DrawImage();
-  // The cut and the blit onto the back surface.
+  // The cut and the blit onto the back surface (the rules of sprites/Cut.h: the last column and
+  // row of the screen are never drawn on; a picture overhanging both edges is cut on both sides).
   void DrawImageFunc();
   // Refills FpSurface after the display lost its surfaces (the engine calls it).
   void RestoreSurface();

@@ -38,7 +38,10 @@ class TKMV : public vcl::TImage {
   std::uint32_t DDColorMatch(ddraw::IDirectDrawSurface* Surface, std::uint32_t Color);
   // One frame: the lost test, the source extent, then DrawImageFunc.
   void DrawMovie();
-  // The cut and the blit of frame NumberFrame.
+  // The cut and the blit of frame NumberFrame. Only frames 0 … CountFrame − 1 are ever read: a
+  // NumberFrame outside them, or one whose surface is missing, draws nothing and is reported as a
+  // refused blit, "Error FDDBACK->BltFast (MOV) err #DERR_INVALIDPARAMS" (when its place is on the
+  // screen at all). Before the strip is cut, and after CloseDXMovie, it draws and reports nothing.
   void DrawImageFunc();
   // Refills the frame surfaces after a display loss (the engine calls it).
   void RestoreSurfaces();

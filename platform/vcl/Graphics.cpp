@@ -57,7 +57,11 @@ void TBitmap::SetPixels(std::int32_t width, std::int32_t height, std::vector<std
 
 void TBitmap::Assign(const TGraphic& source) {
   if (&source == this) return;
-  if (auto* bitmap = dynamic_cast<const TBitmap*>(&source)) {
+  // Decoded pictures hand over their bitmap, so the pixels are shared rather than copied.
+  const TBitmap* bitmap = dynamic_cast<const TBitmap*>(&source);
+  if (auto* jpeg = dynamic_cast<const TJPEGImage*>(&source)) bitmap = &jpeg->Bitmap();
+  if (auto* gif = dynamic_cast<const TGIFImage*>(&source)) bitmap = &gif->Bitmap();
+  if (bitmap) {
     *this = *bitmap;
     return;
   }

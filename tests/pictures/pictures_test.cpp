@@ -69,6 +69,10 @@ TEST(Jpeg, CopyDecodesIntoTheSameDeviceIndependentBitmap) {
   ASSERT_EQ(dib.Height(), 16);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 40; ++x) ASSERT_EQ(dib.ScanLine(y)[x], At(*picture.Graphic(), x, y));
+  // Copies share the decoded pixels instead of copying them.
+  TBitmap assigned;
+  assigned.Assign(*picture.Graphic());
+  EXPECT_EQ(assigned.Pixels().Data, dib.Pixels().Data);
 }
 
 // The size check comes before anything of that size is allocated.
