@@ -228,7 +228,8 @@ class MemoryChain final : public Chain {
  private:
   std::int32_t width_, height_;
   std::vector<std::uint32_t> front_, back_;
-  std::uint64_t display_, chain_;
+  // Read by IsLost on any thread, written by Restore.
+  std::atomic<std::uint64_t> display_, chain_;
 };
 
 class MemoryDevice final : public Device {

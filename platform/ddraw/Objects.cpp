@@ -125,10 +125,7 @@ class Surface final : public IDirectDrawSurface {
     if (Busy()) return DDERR_SURFACEBUSY;
     if (kind_ != Kind::Offscreen) return chain_->Restore();
     const std::uint64_t now = device_->OffscreenEpoch();
-    if (epoch_ != now) {
-      epoch_ = now;
-      device_->Undefined(own_);
-    }
+    if (epoch_.exchange(now) != now) device_->Undefined(own_);
     return DD_OK;
   }
 
@@ -273,7 +270,7 @@ class Surface final : public IDirectDrawSurface {
   Surface* back_ = nullptr;  // the primary's back buffer, one reference held
   std::vector<std::uint32_t> memory_;
   View own_;
-  std::uint64_t epoch_ = 0;
+  std::atomic<std::uint64_t> epoch_{0};  // off-screen: the loss epoch last restored in
   bool hasKey_ = false;
   std::uint32_t key_ = 0;
   bool locked_ = false, dcOut_ = false;

@@ -2,6 +2,7 @@
 // buffers belong to the window's presenter, which shows each flipped frame on the main thread.
 #include <SDL.h>
 
+#include <atomic>
 #include <string>
 
 #include "platform/ddraw/Device.h"
@@ -53,7 +54,7 @@ class SdlChain final : public Chain {
   }
 
   std::shared_ptr<sdl::Presenter> presenter_;
-  std::uint64_t epoch_;
+  std::atomic<std::uint64_t> epoch_;  // read by IsLost on any thread, written by Restore
 };
 
 class SdlDevice final : public Device {

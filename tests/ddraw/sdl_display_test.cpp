@@ -255,6 +255,24 @@ TEST_F(SdlDisplay, InputReachesTheFormAndTheApplication) {
   EXPECT_TRUE(form_->Closed());
 }
 
+TEST(SdlWithoutDisplay, InstallsNothingAndOpensNoDisplay) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: SDL not yet started
+  EXPECT_EXIT(
+      {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("SDL_VIDEODRIVER");
+        UseBackend(BackendKind::Sdl);
+        IDirectDraw* dd = nullptr;
+        const bool installed = sdl::InstallWindowSystem();
+        const HRESULT hr = DirectDrawCreate(nullptr, &dd, nullptr);
+        vcl::TForm form(nullptr);
+        const bool windowless = form.Handle() == nullptr;
+        std::_Exit(!installed && hr != DD_OK && dd == nullptr && MonitorCount() == 0 && windowless ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(SdlWakeUp, AnotherThreadWakesAWaitingPump) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
   ASSERT_TRUE(sdl::InstallWindowSystem());
