@@ -53,6 +53,10 @@ void RunShow() {
   kss->SetTimerEnabled(false);
   kss->SetEnabled(false);
   app.MainForm = nullptr;
+  form.reset();
+  // The window system's event pump ends with the program's statics, possibly before the
+  // application object does, whose end still wakes its pump.
+  app.SetEventPump(nullptr);
 }
 
 }  // namespace app

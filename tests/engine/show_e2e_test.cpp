@@ -113,7 +113,8 @@ TEST(ShowEndToEnd, BlackFramesWithTheFrameRateUntilEscape) {
   std::string config = (std::filesystem::temp_directory_path() / "sorvanta-show-XXXXXX").string();
   ASSERT_NE(::mkdtemp(config.data()), nullptr);
   const auto started = Clock::now();
-  Child show({SORVANTA_EXE, "/s"}, {"XDG_CONFIG_HOME=" + config, "SDL_AUDIODRIVER=dummy"});
+  Child show({SORVANTA_EXE, "/s"}, {"XDG_CONFIG_HOME=" + config, "SDL_AUDIODRIVER=dummy",
+                                    "LSAN_OPTIONS=suppressions=" SORVANTA_SOURCE_DIR "/tests/engine/lsan.supp"});
   ASSERT_TRUE(show.Started());
 
   // The 1024 x 768 picture, scaled to fit the screen and centred; the text starts at (20, 738).
