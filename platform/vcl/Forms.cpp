@@ -91,7 +91,11 @@ struct TApplication::Pending {
 
 TApplication::TApplication() : TComponent(nullptr), FMainThread(std::this_thread::get_id()) {}
 
-TApplication::~TApplication() { Terminate(); }
+TApplication::~TApplication() {
+  // The window system's pump may already be gone at the end of the program.
+  FPump = nullptr;
+  Terminate();
+}
 
 void TApplication::Initialize() { FMainThread = std::this_thread::get_id(); }
 
