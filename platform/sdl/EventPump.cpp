@@ -119,6 +119,27 @@ int ToCodePage1252(const char* utf8, char* out, int capacity) {
   return n;
 }
 
+namespace {
+
+// Whether the pointer moved on the screen since the last motion event looked at; the first one
+// only notes where the pointer rests. A window that appears, goes full screen or moves under a
+// resting pointer is reported as motion too, with stale coordinates, and a screen saver must not
+// take that for the user. The X server is asked itself (SDL's own idea of the global position is
+// cached between raw pointer events). Without X every motion counts.
+bool PointerMoved() {
+  static bool known = false;
+  static int lastX = 0, lastY = 0;
+  int x = 0, y = 0;
+  if (!Window::ScreenPointer(&x, &y)) return true;
+  const bool moved = known && (x != lastX || y != lastY);
+  known = true;
+  lastX = x;
+  lastY = y;
+  return moved;
+}
+
+}  // namespace
+
 void Dispatch(const SDL_Event& e) {
   if (e.type == WakeEventType()) {
     WakeSeen();
@@ -142,6 +163,9 @@ void Dispatch(const SDL_Event& e) {
       break;
     }
     case SDL_MOUSEMOTION:
+      // Only a pointer that moved on the screen is a movement: a window that appears, grows to
+      // full screen or moves under a resting pointer reports motion too, with stale coordinates.
+      if (!PointerMoved()) break;
       if (vcl::TForm* form = FormOf(e.motion.windowID)) form->DoMouseMove(Shift(e.motion.state), e.motion.x, e.motion.y);
       break;
     case SDL_WINDOWEVENT: {
