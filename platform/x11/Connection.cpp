@@ -3,6 +3,9 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <ctime>
@@ -10,6 +13,8 @@
 #include <vector>
 
 namespace x11 {
+
+void MarkServerLost(::Display* display);  // LostServer.cpp
 
 namespace {
 
@@ -110,8 +115,30 @@ Connection::~Connection() {
   if (!FSigpipeWasBlocked) pthread_sigmask(SIG_UNBLOCK, &pipe, nullptr);
 }
 
+// Xlib's own way back from a lost server (an I/O error handler that returns) leaves its display
+// lock unlocked twice in this libX11; telling it the connection is lost before it tries to use the
+// socket keeps it on the quiet path, and XCloseDisplay then only frees.
+void Connection::MarkDead() {
+  FDead = true;
+  MarkServerLost(FDisplay);
+}
+
+bool Connection::Alive() {
+  if (!Ok()) return false;
+  pollfd fd{ConnectionNumber(FDisplay), POLLIN, 0};
+  if (poll(&fd, 1, 0) <= 0) return true;
+  if (fd.revents & (POLLERR | POLLNVAL)) {
+    MarkDead();
+    return false;
+  }
+  char byte;
+  const ssize_t n = recv(fd.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) MarkDead();
+  return Ok();
+}
+
 int Connection::SyncErrors() {
-  if (FDisplay && !FDead) XSync(FDisplay, False);
+  if (Alive()) XSync(FDisplay, False);
   std::lock_guard lock(gMutex);
   const int errors = FErrors;
   FErrors = 0;
@@ -120,7 +147,7 @@ int Connection::SyncErrors() {
 }
 
 bool Connection::WindowExists(::Window window) {
-  if (!Ok() || window == 0) return false;
+  if (!Alive() || window == 0) return false;
   SyncErrors();
   XWindowAttributes attributes;
   const Status status = XGetWindowAttributes(FDisplay, window, &attributes);
@@ -128,14 +155,12 @@ bool Connection::WindowExists(::Window window) {
 }
 
 bool Connection::WaitForEvents(int timeoutMs) {
-  if (!Ok()) return false;
+  if (!Alive()) return false;
   XFlush(FDisplay);
-  if (!Ok()) return false;
-  if (XEventsQueued(FDisplay, QueuedAlready) > 0) return true;
+  if (XEventsQueued(FDisplay, QueuedAlready) > 0) return Ok();
   pollfd fd{ConnectionNumber(FDisplay), POLLIN, 0};
   poll(&fd, 1, timeoutMs);
-  // Reading tells a server that has gone away from one with nothing to say.
-  if (fd.revents != 0) XEventsQueued(FDisplay, QueuedAfterReading);
+  if (fd.revents != 0 && Alive()) XEventsQueued(FDisplay, QueuedAfterReading);
   return Ok();
 }
 

@@ -19,6 +19,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   bool Ok() const { return FDisplay != nullptr && !FDead; }
+  // Ok(), after a look at the socket: a server that has gone away is noticed here, before a request
+  // would make Xlib notice it.
+  bool Alive();
   ::Display* Get() const { return FDisplay; }
 
   // Waits for all requests sent so far to be answered; returns the number of errors the server
@@ -38,6 +41,8 @@ class Connection {
   friend int HandleError(::Display*, XErrorEvent*);
   friend int HandleIOError(::Display*);
   friend void HandleIOErrorExit(::Display*, void*);
+
+  void MarkDead();
 
   ::Display* FDisplay = nullptr;
   bool FDead = false;

@@ -34,7 +34,7 @@ ForeignWindow::ForeignWindow(std::unique_ptr<Connection> connection, std::uint32
 ForeignWindow::~ForeignWindow() = default;
 
 WindowState ForeignWindow::State() {
-  if (!FConnection->Ok() || FId == 0) return WindowState::Gone;
+  if (!FConnection->Alive() || FId == 0) return WindowState::Gone;
   FConnection->SyncErrors();
   XWindowAttributes attributes;
   const Status status = XGetWindowAttributes(FConnection->Get(), FId, &attributes);
@@ -43,7 +43,7 @@ WindowState ForeignWindow::State() {
 }
 
 bool ForeignWindow::Draw(const vcl::DecodedImage& image, int x, int y) {
-  if (!FConnection->Ok() || FId == 0 || image.width <= 0 || image.height <= 0) return false;
+  if (!FConnection->Alive() || FId == 0 || image.width <= 0 || image.height <= 0) return false;
   ::Display* d = FConnection->Get();
   FConnection->SyncErrors();
   XWindowAttributes attributes;

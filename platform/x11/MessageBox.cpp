@@ -247,7 +247,7 @@ class Box {
   void Run() {
     bool done = false;
     while (!done) {
-      while (!done && FC.Ok() && XPending(FD) > 0) {
+      while (!done && FC.Alive() && XPending(FD) > 0) {
         XEvent event;
         XNextEvent(FD, &event);
         done = Handle(event);

@@ -206,6 +206,18 @@ TEST_F(PreviewTest, AWindowDestroyedWhileItWaitsEndsTheWait) {
   EXPECT_EQ(r.err, "");
 }
 
+TEST_F(PreviewTest, TheDisplayGoingAwayEndsTheWait) {
+  const Window w = x_.MakeWindow(20, 20, 154, 116, kBackground, false);
+  Child child = StartPreview(std::to_string(w));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(child.Running());
+  x_.Kill();
+  const apptest::ChildResult r = child.Wait();
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_F(PreviewTest, AHandleThatNamesNoWindowEndsAtOnce) {
   const Window destroyed = x_.MakeWindow(0, 0, 10, 10, 0, true);
   XDestroyWindow(D(), destroyed);
