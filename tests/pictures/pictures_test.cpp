@@ -98,6 +98,17 @@ TEST(Jpeg, HugeDeclaredSizeIsRefused) {
     EXPECT_EQ(std::string(e.what()), "Cannot read picture 'huge': picture too large");
   }
   EXPECT_TRUE(jpeg.Empty());
+
+  // A GIF whose logical screen claims 65535 × 65535.
+  Bytes gif = EncodeGif(4, 4, {0x000000, 0xFFFFFF}, GifFrame{0, 0, 4, 4, false, std::vector<std::uint8_t>(16, 1)});
+  for (std::size_t k = 6; k < 10; ++k) gif[k] = 0xFF;
+  TGIFImage image;
+  try {
+    image.LoadFromData(gif, "huge");
+    FAIL() << "decoded";
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot read picture 'huge': invalid GIF picture size");
+  }
 }
 
 // --- GIF ----------------------------------------------------------------------------------------

@@ -45,6 +45,8 @@ struct CutCase {
   Expect e;
 };
 
+void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
+
 class KimCut : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(KimCut, DrawsWhatTheRulesLeaveAndNeverTheLastColumnOrRow) {
