@@ -24,6 +24,21 @@ constexpr std::int32_t kMergeGap = 8;
 // drawable (X servers without a window manager do this), so the picture is drawn this many times.
 constexpr int kSettle = 3;
 
+// Whether the renderer is OpenGL rasterised on the processor (Mesa's llvmpipe, softpipe, swrast).
+bool SoftwareOpenGL(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned);
+  auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (!getString) return false;
+  constexpr unsigned kGlRenderer = 0x1F01;
+  const auto* name = reinterpret_cast<const char*>(getString(kGlRenderer));
+  if (!name) return false;
+  for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+    if (std::strstr(name, soft)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::shared_ptr<Presenter> Presenter::Open(Window& window, int display) {
@@ -32,8 +47,22 @@ std::shared_ptr<Presenter> Presenter::Open(Window& window, int display) {
   // The renderer first: making one may recreate the native window, which forgets its placement.
   bool owns = false;
   SDL_Renderer* renderer = SDL_GetRenderer(w);
+#if defined(__SANITIZE_THREAD__)
+  // Mesa's software OpenGL synchronises its worker threads in ways ThreadSanitizer cannot see.
+  if (!renderer && !SDL_GetHint(SDL_HINT_RENDER_DRIVER)) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");  // the window's own pixels without OpenGL too
+  }
+#endif
   if (!renderer) {
     renderer = SDL_CreateRenderer(w, -1, 0);
+    if (renderer && !SDL_GetHint(SDL_HINT_RENDER_DRIVER) && SoftwareOpenGL(renderer)) {
+      // OpenGL drawn by the processor (a virtual X server, no graphics card) costs far more than
+      // SDL's own software path: a full frame takes about three times as long under Xvfb.
+      SDL_DestroyRenderer(renderer);
+      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+      renderer = nullptr;
+    }
     if (!renderer) renderer = SDL_CreateRenderer(w, -1, SDL_RENDERER_SOFTWARE);
     owns = renderer != nullptr;
   }

@@ -50,6 +50,25 @@ std::uintptr_t Window::XWindowId() const {
   return 0;
 }
 
+bool Window::ScreenPointer(int* x, int* y) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (Registry().empty()) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(Registry().begin()->second->window_, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  ::Display* display = info.info.x11.display;
+  ::Window root = 0, child = 0;
+  int wx = 0, wy = 0;
+  unsigned mask = 0;
+  return XQueryPointer(display, DefaultRootWindow(display), &root, &child, x, y, &wx, &wy, &mask) == True;
+#else
+  (void)x;
+  (void)y;
+  return false;
+#endif
+}
+
 Window* Window::FromId(std::uint32_t id) {
   auto it = Registry().find(id);
   return it == Registry().end() ? nullptr : it->second;

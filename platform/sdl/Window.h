@@ -33,6 +33,10 @@ class Window final : public vcl::NativeWindow {
   void Attach(Presenter* presenter) { presenter_ = presenter; }
   Presenter* Attached() const { return presenter_; }
 
+  // Where the pointer is on the screen, asked of the X server through SDL's own connection (main
+  // thread); false when the window system is not X11 or no window is open.
+  static bool ScreenPointer(int* x, int* y);
+
   // The window with this SDL id, on the main thread; none when it is not ours.
   static Window* FromId(std::uint32_t id);
   static Window* From(vcl::HWND handle) { return dynamic_cast<Window*>(handle); }

@@ -3,9 +3,13 @@
 // ramp is applied at scan-out, and input reaches the form.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "XScreen.h"
@@ -135,6 +139,29 @@ TEST_F(SdlDisplay, FlippedFramesAreShownAndOnlyChangesUploaded) {
   EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
 }
 
+// The frame thread flips as fast as it can while the main thread shows what it gets: no frame is
+// waited for, and the last one flipped is the one left on the screen.
+TEST_F(SdlDisplay, FramesFlowWhileTheMainThreadPresents) {
+  std::atomic<bool> done{false};
+  std::atomic<int> refused{0};
+  std::thread frame([&] {
+    for (std::uint32_t i = 1; i <= 200; ++i) {
+      DDBLTFX fx;
+      fx.dwFillColor = i == 200 ? 0x00C08040u : (i * 0x010305u) & 0x00FFFFFFu;
+      if (back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) != DD_OK) ++refused;
+      HRESULT hr;
+      while ((hr = prim->Flip(nullptr, 0)) == DDERR_WASSTILLDRAWING) {
+      }
+      if (hr != DD_OK) ++refused;
+    }
+    done = true;
+  });
+  while (!done) vcl::Application().ProcessMessages();
+  frame.join();
+  EXPECT_EQ(refused.load(), 0);
+  EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0xC08040), 0xC08040u);
+}
+
 TEST_F(SdlDisplay, GammaRampDimsTheScreenNotThePicture) {
   DDCAPS caps;
   ASSERT_EQ(dd->GetCaps(&caps, nullptr), DD_OK);
@@ -208,10 +235,8 @@ TEST_F(SdlDisplay, ReleasingTheDisplayGivesTheWindowBack) {
 TEST_F(SdlDisplay, InputReachesTheFormAndTheApplication) {
   std::vector<std::uint16_t> downs;
   std::string chars;
-  std::vector<std::pair<int, int>> moves;
   form_->OnKeyDown = [&](vcl::TObject*, std::uint16_t& key, vcl::TShiftState) { downs.push_back(key); };
   form_->OnKeyPress = [&](vcl::TObject*, char& key) { chars.push_back(key); };
-  form_->OnMouseMove = [&](vcl::TObject*, vcl::TShiftState, int x, int y) { moves.emplace_back(x, y); };
   const Uint32 id = SDL_GetWindowID(sdl::Window::From(window_)->Get());
   auto key = [&](SDL_Keycode k) {
     SDL_Event e{};
@@ -233,14 +258,6 @@ TEST_F(SdlDisplay, InputReachesTheFormAndTheApplication) {
   sdl::Dispatch(text);
   EXPECT_EQ(chars, std::string("\x1B" "a\xE9\x80"));
 
-  SDL_Event motion{};
-  motion.type = SDL_MOUSEMOTION;
-  motion.motion.windowID = id;
-  motion.motion.x = 12;
-  motion.motion.y = 34;
-  sdl::Dispatch(motion);
-  EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{12, 34}}));
-
   SDL_Event focus{};
   focus.type = SDL_WINDOWEVENT;
   focus.window.windowID = id;
@@ -253,6 +270,55 @@ TEST_F(SdlDisplay, InputReachesTheFormAndTheApplication) {
   focus.window.event = SDL_WINDOWEVENT_CLOSE;
   sdl::Dispatch(focus);
   EXPECT_TRUE(form_->Closed());
+}
+
+// Real keys and pointer movement from the X server (sent with xdotool) reach the form; a window
+// appearing under a resting pointer is not taken for a movement.
+TEST_F(SdlDisplay, XInputReachesTheForm) {
+  if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
+  std::vector<std::uint16_t> downs;
+  std::string chars;
+  int moves = 0;
+  form_->OnKeyDown = [&](vcl::TObject*, std::uint16_t& key, vcl::TShiftState) { downs.push_back(key); };
+  form_->OnKeyPress = [&](vcl::TObject*, char& key) { chars.push_back(key); };
+  form_->OnMouseMove = [&](vcl::TObject*, vcl::TShiftState, int, int) { ++moves; };
+  auto pumpFor = [&](int ms, const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      vcl::Application().ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  auto never = [] { return false; };
+  pumpFor(200, never);  // the window settles in full screen
+  ASSERT_EQ(std::system("xdotool mousemove 300 300"), 0);
+  pumpFor(200, never);
+  ASSERT_EQ(std::system("xdotool mousemove 400 420"), 0);
+  pumpFor(5000, [&] { return moves > 0; });
+  EXPECT_GT(moves, 0);
+
+  ASSERT_EQ(std::system("xdotool key F2 key x key Escape"), 0);
+  pumpFor(5000, [&] { return downs.size() >= 3 && chars.size() >= 2; });
+  EXPECT_EQ(downs, (std::vector<std::uint16_t>{113, 'X', 27}));
+  EXPECT_EQ(chars, std::string("x\x1B"));
+
+  // A second window shown under the resting pointer: SDL reports motion, the user did not move.
+  vcl::TForm popup(nullptr);
+  popup.SetBorderStyle(vcl::TBorderStyle::bsNone);
+  popup.SetWidth(200);
+  popup.SetHeight(200);
+  int popupMoves = 0;
+  popup.OnMouseMove = [&](vcl::TObject*, vcl::TShiftState, int, int) { ++popupMoves; };
+  ASSERT_NE(popup.Handle(), nullptr);
+  SDL_SetWindowPosition(sdl::Window::From(popup.Handle())->Get(), 350, 370);
+  popup.Show();
+  pumpFor(500, never);
+  EXPECT_EQ(popupMoves, 0);
+  ASSERT_EQ(std::system("xdotool mousemove 420 440"), 0);
+  pumpFor(5000, [&] { return popupMoves > 0; });
+  EXPECT_GT(popupMoves, 0) << "a real movement over the new window counts";
+  popup.Hide();
+
 }
 
 TEST(SdlWithoutDisplay, InstallsNothingAndOpensNoDisplay) {
