@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -57,8 +58,12 @@ Wave MakeWave(int frames) {
 }
 
 std::vector<unsigned char> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<unsigned char> bytes(in ? static_cast<std::size_t>(in.tellg()) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
 }
 
 std::uintmax_t SizeOf(const std::string& path) {
@@ -67,9 +72,21 @@ std::uintmax_t SizeOf(const std::string& path) {
   return ec ? 0 : n;
 }
 
+// Room for the silence that the output writes while the device opens.
+constexpr std::size_t kStartUp = 1 << 20;
+
+// The output starts with silence while the device opens; the sound itself begins at the first
+// sample that is not silent (every sound here starts with one).
+std::vector<unsigned char> Heard(const std::string& path) {
+  auto w = ReadAll(path);
+  const auto start = std::find_if(w.begin(), w.end(), [](unsigned char b) { return b != 0; });
+  w.erase(w.begin(), start - (start - w.begin()) % 4);  // whole stereo frames
+  return w;
+}
+
 template <class Pred>
 bool WaitFor(Pred pred) {
-  for (int i = 0; i < 10000 && !pred(); ++i) std::this_thread::sleep_for(1ms);
+  for (int i = 0; i < 30000 && !pred(); ++i) std::this_thread::sleep_for(1ms);
   return pred();
 }
 
@@ -101,11 +118,11 @@ TEST_F(Sound, LoopsWithoutAGapUntilStopped) {
   const Wave w = MakeWave(4410);
   ASSERT_TRUE(PlaySoundData(w.file, SND_LOOP | SND_ASYNC));
   EXPECT_TRUE(IsSoundPlaying());
-  ASSERT_TRUE(WaitFor([&] { return SizeOf(out) >= 4 * w.pcm.size(); }));
+  ASSERT_TRUE(WaitFor([&] { return SizeOf(out) >= 4 * w.pcm.size() + kStartUp; }));
   EXPECT_TRUE(PlaySoundA(nullptr, SND_PURGE));
   EXPECT_FALSE(IsSoundPlaying());
 
-  const auto written = ReadAll(out);
+  const auto written = Heard(out);
   ASSERT_GE(written.size(), 4 * w.pcm.size());
   for (std::size_t i = 0; i < written.size(); ++i)
     ASSERT_EQ(written[i], w.pcm[i % w.pcm.size()]) << "byte " << i;
@@ -119,9 +136,9 @@ TEST_F(Sound, LoopsWithoutAGapUntilStopped) {
 TEST_F(Sound, WithoutLoopItPlaysOnceThenFallsSilent) {
   const Wave w = MakeWave(3000);
   ASSERT_TRUE(PlaySoundData(w.file, SND_ASYNC));
-  ASSERT_TRUE(WaitFor([&] { return !IsSoundPlaying() && SizeOf(out) >= 2 * w.pcm.size(); }));
+  ASSERT_TRUE(WaitFor([&] { return !IsSoundPlaying() && SizeOf(out) >= 2 * w.pcm.size() + kStartUp; }));
   PlaySoundA(nullptr, SND_PURGE);
-  const auto written = ReadAll(out);
+  const auto written = Heard(out);
   ASSERT_GE(written.size(), 2 * w.pcm.size());
   EXPECT_TRUE(std::equal(w.pcm.begin(), w.pcm.end(), written.begin()));
   for (std::size_t i = w.pcm.size(); i < written.size(); ++i) ASSERT_EQ(written[i], 0) << i;
@@ -135,9 +152,9 @@ TEST_F(Sound, ANewSoundReplacesThePlayingOne) {
   const Wave a = MakeWave(2000), b = MakeWave(1500);
   ASSERT_TRUE(PlaySoundData(a.file, SND_LOOP | SND_ASYNC));
   ASSERT_TRUE(PlaySoundData(b.file, SND_LOOP | SND_ASYNC));  // the output starts afresh
-  ASSERT_TRUE(WaitFor([&] { return SizeOf(out) >= 3 * b.pcm.size(); }));
+  ASSERT_TRUE(WaitFor([&] { return SizeOf(out) >= 3 * b.pcm.size() + kStartUp; }));
   PlaySoundA(nullptr, SND_PURGE);
-  const auto written = ReadAll(out);
+  const auto written = Heard(out);
   for (std::size_t i = 0; i < written.size(); ++i) ASSERT_EQ(written[i], b.pcm[i % b.pcm.size()]) << i;
 }
 
@@ -190,10 +207,11 @@ TEST_F(Sound, TheHearthsCrackleLoops) {
   ASSERT_GT(decoded.size(), 0u);
 
   ASSERT_TRUE(PlaySoundA("SoundName", SND_RESOURCE | SND_LOOP | SND_ASYNC));
-  ASSERT_TRUE(WaitFor([&] { return SizeOf(out) >= 2 * decoded.size() + 4096; }));
+  ASSERT_GT(decoded[0] | decoded[1] | decoded[2] | decoded[3], 0);  // it starts with a sound
+  ASSERT_TRUE(WaitFor([&] { return SizeOf(out) >= 2 * decoded.size() + kStartUp; }));
   PlaySoundA(nullptr, SND_PURGE);
-  const auto written = ReadAll(out);
-  ASSERT_GE(written.size(), 2 * decoded.size() + 4096);
+  const auto written = Heard(out);
+  ASSERT_GE(written.size(), 2 * decoded.size());
   // The disk output takes the sound's own format, so it is the decoded sound, over and over.
   EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), written.begin()));
   EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), written.begin() + decoded.size()));

@@ -52,7 +52,7 @@ void Tick(std::uint32_t id, std::uint32_t msg, std::uintptr_t user, std::uintptr
 
 template <class Pred>
 bool WaitFor(Pred pred) {
-  for (int i = 0; i < 10000 && !pred(); ++i) std::this_thread::sleep_for(1ms);
+  for (int i = 0; i < 30000 && !pred(); ++i) std::this_thread::sleep_for(1ms);
   return pred();
 }
 
