@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/Modes.h"
@@ -30,6 +31,11 @@ void RunShow() {
   app.Run();
   // The window system may have closed the form: everything stops the same way.
   form->ExitSaver();
+  if (std::getenv("SORVANTA_STATS")) {
+    const sdl::PresentStats stats = sdl::Stats();
+    std::fprintf(stderr, "sorvanta: stats frames=%llu first_frame_ms=%.1f\n",
+                 static_cast<unsigned long long>(stats.presented), stats.firstPresentMs);
+  }
   app.MainForm = nullptr;
   form.reset();
   app.SetEventPump(nullptr);

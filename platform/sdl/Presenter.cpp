@@ -1,5 +1,7 @@
 #include "platform/sdl/Presenter.h"
 
+#include <chrono>
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,6 +19,9 @@ std::vector<Presenter*>& Open() {
 }
 
 std::atomic<std::uint64_t> g_presented{0}, g_full{0}, g_rows{0}, g_pixels{0};
+// Taken while the program's statics start, which is as near to its start as we get.
+const std::chrono::steady_clock::time_point g_programStart = std::chrono::steady_clock::now();
+std::atomic<std::int64_t> g_firstPresentUs{-1};
 
 // Changed rows closer than this are uploaded as one region.
 constexpr std::int32_t kMergeGap = 8;
@@ -339,7 +344,10 @@ bool Presenter::Present() {
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
-    ++g_presented;
+    if (g_presented++ == 0)
+      g_firstPresentUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::steady_clock::now() - g_programStart)
+                             .count();
   }
   if (repaints_ > 0) --repaints_;
   if (take >= 0) {
@@ -395,6 +403,11 @@ bool Presenter::AnyPending() {
 
 void Presenter::RenderResetAll(bool deviceLost) {
   for (Presenter* p : sdl::Open()) p->HandleRenderReset(deviceLost);
+}
+
+PresentStats Stats() {
+  const std::int64_t first = g_firstPresentUs.load();
+  return PresentStats{g_presented.load(), first < 0 ? -1.0 : static_cast<double>(first) / 1000.0};
 }
 
 Presenter::Totals Presenter::Counted() {

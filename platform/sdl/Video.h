@@ -19,4 +19,12 @@ void WakePump();
 std::uint32_t WakeEventType();
 void WakeSeen();
 
+// What the presenters have shown so far: frames put on the screen, and when the first one was,
+// in milliseconds since the program started (negative while none has been).
+struct PresentStats {
+  std::uint64_t presented = 0;
+  double firstPresentMs = -1;
+};
+PresentStats Stats();
+
 }  // namespace sdl
