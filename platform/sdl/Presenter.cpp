@@ -8,6 +8,9 @@
 #include "platform/sdl/Video.h"
 #include "platform/sdl/Window.h"
 
+// Last: Xlib's macros (None, Bool ...) would clash with names above.
+#include <SDL_syswm.h>
+
 namespace sdl {
 
 namespace {
@@ -44,6 +47,18 @@ bool SoftwareOpenGL(SDL_Renderer* renderer) {
   return false;
 }
 
+// Whether the X server can draw OpenGL on a graphics card (direct rendering). Without it OpenGL is
+// drawn by the processor, and merely starting it costs a third of a second; SDL's own software
+// path is then the better one. Other window systems are left to SDL's choice.
+bool DirectRendering(SDL_Window* w) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(w, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return true;
+  int opcode = 0, event = 0, error = 0;
+  return XQueryExtension(info.info.x11.display, "DRI3", &opcode, &event, &error) ||
+         XQueryExtension(info.info.x11.display, "DRI2", &opcode, &event, &error);
+}
+
 }  // namespace
 
 std::shared_ptr<Presenter> Presenter::Open(Window& window, int display) {
@@ -59,6 +74,10 @@ std::shared_ptr<Presenter> Presenter::Open(Window& window, int display) {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");  // the window's own pixels without OpenGL too
   }
 #endif
+  if (!renderer && !SDL_GetHint(SDL_HINT_RENDER_DRIVER) && !DirectRendering(w)) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   if (!renderer) {
     renderer = SDL_CreateRenderer(w, -1, 0);
     if (renderer && !SDL_GetHint(SDL_HINT_RENDER_DRIVER) && SoftwareOpenGL(renderer)) {
