@@ -51,8 +51,10 @@ struct DC {
 };
 using HDC = DC*;
 
-// A font of `height` pixels cell height (ascent + descent) and `weight`. Fonts with the same face,
-// height and weight are made once and shared, so creating one per frame costs nothing.
+// A font of `height` pixels cell height (ascent + descent by the face's Windows metrics). Every face
+// name and weight is served by the one built-in face, Liberation Sans Bold; a font of each height is
+// made once for the whole process with all its glyphs rendered, so creating one per frame costs
+// nothing and DeleteObject of it is harmless. nullptr above 256 pixels.
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, std::uint32_t italic,
                   std::uint32_t underline, std::uint32_t strikeOut, std::uint32_t charSet,
                   std::uint32_t outPrecision, std::uint32_t clipPrecision, std::uint32_t quality,
