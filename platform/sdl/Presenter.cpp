@@ -21,7 +21,7 @@ std::vector<Presenter*>& Open() {
   return presenters;
 }
 
-std::atomic<std::uint64_t> g_presented{0}, g_full{0}, g_rows{0}, g_pixels{0};
+std::atomic<std::uint64_t> g_presented{0}, g_full{0}, g_rows{0}, g_pixels{0}, g_sent{0};
 // Taken while the program's statics start, which is as near to its start as we get.
 const std::chrono::steady_clock::time_point g_programStart = std::chrono::steady_clock::now();
 std::atomic<std::int64_t> g_firstPresentUs{-1};
@@ -31,6 +31,33 @@ constexpr std::int32_t kMergeGap = 8;
 // After the window changed size or was uncovered, the next presents may still go to the old
 // drawable (X servers without a window manager do this), so the picture is drawn this many times.
 constexpr int kSettle = 3;
+
+// The rows compared are scanned from either end in blocks of this many pixels.
+constexpr std::int32_t kScanBlock = 16;
+
+// Where rows a and b of n pixels, known to differ, first differ.
+std::int32_t FirstDifference(const std::uint32_t* a, const std::uint32_t* b, std::int32_t n) {
+  std::int32_t i = 0;
+  for (; i + kScanBlock <= n; i += kScanBlock) {
+    std::uint32_t d = 0;
+    for (std::int32_t k = 0; k < kScanBlock; ++k) d |= a[i + k] ^ b[i + k];
+    if (d) break;
+  }
+  while (a[i] == b[i]) ++i;
+  return i;
+}
+
+// One past where rows a and b of n pixels, known to differ, last differ.
+std::int32_t LastDifference(const std::uint32_t* a, const std::uint32_t* b, std::int32_t n) {
+  std::int32_t i = n;
+  for (; i >= kScanBlock; i -= kScanBlock) {
+    std::uint32_t d = 0;
+    for (std::int32_t k = 1; k <= kScanBlock; ++k) d |= a[i - k] ^ b[i - k];
+    if (d) break;
+  }
+  while (a[i - 1] == b[i - 1]) --i;
+  return i;
+}
 
 // Whether the renderer is OpenGL rasterised on the processor (Mesa's llvmpipe, softpipe, swrast).
 bool SoftwareOpenGL(SDL_Renderer* renderer) {
@@ -57,6 +84,15 @@ bool DirectRendering(SDL_Window* w) {
   int opcode = 0, event = 0, error = 0;
   return XQueryExtension(info.info.x11.display, "DRI3", &opcode, &event, &error) ||
          XQueryExtension(info.info.x11.display, "DRI2", &opcode, &event, &error);
+}
+
+// Whether this is SDL's own software renderer, and the window's own pixels are the X server's
+// (not a texture of another renderer): such a window can be drawn into directly.
+bool SdlSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || std::strcmp(info.name, "software") != 0) return false;
+  const char* hint = SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  return hint && (std::strcmp(hint, "0") == 0 || SDL_strcasecmp(hint, "false") == 0);
 }
 
 }  // namespace
@@ -106,6 +142,7 @@ std::shared_ptr<Presenter> Presenter::Open(Window& window, int display) {
     return nullptr;
   }
   std::shared_ptr<Presenter> p(new Presenter(window, renderer, owns));
+  p->software_ = owns && SdlSoftware(renderer);
   p->repaints_ = kSettle;
   window.Attach(p.get());
   sdl::Open().push_back(p.get());
@@ -129,6 +166,7 @@ void Presenter::Close() {
   texture_ = nullptr;
   if (renderer_ && ownsRenderer_) SDL_DestroyRenderer(renderer_);
   renderer_ = nullptr;
+  surface_ = nullptr;  // the window's own; SDL frees it with the window
   if (window_) {
     SDL_SetWindowFullscreen(sdlWindow_, 0);
     window_->Attach(nullptr);
@@ -139,8 +177,49 @@ void Presenter::Close() {
 
 void Presenter::WindowGone() { Close(); }
 
+void Presenter::DropRenderer() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = nullptr;
+  if (renderer_ && ownsRenderer_) SDL_DestroyRenderer(renderer_);
+  renderer_ = nullptr;
+  textureValid_ = false;
+}
+
+bool Presenter::MakeRenderer() {
+  renderer_ = SDL_CreateRenderer(sdlWindow_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) return false;
+  ownsRenderer_ = true;
+  SDL_RenderSetLogicalSize(renderer_, width_, height_);
+  return MakeTexture();
+}
+
+bool Presenter::ChoosePath() {
+  if (software_ && !surfaceFailed_) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    if (w == width_ && h == height_) {
+      // Nothing to scale: the window's own pixels are drawn into, which a renderer on the window
+      // would own, so it goes first. The surface is asked for every time: SDL makes a new one
+      // after the window changed size.
+      if (renderer_) DropRenderer();
+      SDL_Surface* s = SDL_GetWindowSurface(sdlWindow_);
+      if (s && s->w == width_ && s->h == height_) {
+        if (s != surface_) surfaceValid_ = false;
+        surface_ = s;
+        return true;
+      }
+      if (!s) surfaceFailed_ = true;
+    }
+  }
+  surface_ = nullptr;
+  surfaceValid_ = false;
+  if (!renderer_ && (!software_ || !MakeRenderer())) return false;
+  return texture_ != nullptr;
+}
+
 bool Presenter::MakeTexture() {
   if (texture_) SDL_DestroyTexture(texture_);
+  if (!renderer_) return false;
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width_, height_);
   if (!texture_) return false;
   SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
@@ -157,6 +236,8 @@ bool Presenter::SetMode(std::int32_t width, std::int32_t height) {
     try {
       for (Slot& s : slots_) s.pixels.assign(n, 0);  // black until the first frame
       scratch_.assign(n, 0);
+      rects_.clear();
+      rects_.reserve(static_cast<std::size_t>(height));
     } catch (const std::bad_alloc&) {
       for (Slot& s : slots_) s.pixels = {};
       return false;
@@ -171,8 +252,13 @@ bool Presenter::SetMode(std::int32_t width, std::int32_t height) {
   width_ = width;
   height_ = height;
   showing_ = -1;
-  SDL_RenderSetLogicalSize(renderer_, width, height);
-  if (!MakeTexture()) return false;
+  surfaceValid_ = false;
+  repaints_ = kSettle;
+  // Without a renderer (the window is drawn into directly) the next present picks the way anew.
+  if (renderer_) {
+    SDL_RenderSetLogicalSize(renderer_, width, height);
+    if (!MakeTexture()) return false;
+  }
   WakePump();
   return true;
 }
@@ -266,29 +352,62 @@ void Presenter::ApplyGamma(const ddraw::DDGAMMARAMP& ramp) {
   }
   if (needLut) mod[0] = mod[1] = mod[2] = 255;
   if (needLut != useLut_ || (needLut && lut != lut_)) textureValid_ = false;
+  // The window's own pixels have no colour modulation: any ramp but the identity maps through lut.
+  const bool wasMapped = useLut_ || mod_[0] != 255 || mod_[1] != 255 || mod_[2] != 255;
+  const bool mapped = needLut || mod[0] != 255 || mod[1] != 255 || mod[2] != 255;
+  if (mapped != wasMapped || (mapped && lut != lut_)) surfaceValid_ = false;
   useLut_ = needLut;
   lut_ = lut;
   std::copy(mod, mod + 3, mod_);
   repaints_ = kSettle;
 }
 
+const std::uint32_t* Presenter::Mapped(const std::uint32_t* now, const SDL_Rect& r, bool map, int* pitch) {
+  const std::uint32_t* first = now + static_cast<std::size_t>(r.y) * width_ + r.x;
+  if (!map) {
+    *pitch = width_ * 4;
+    return first;
+  }
+  std::uint32_t* out = scratch_.data();
+  for (std::int32_t y = 0; y < r.h; ++y) {
+    const std::uint32_t* in = first + static_cast<std::size_t>(y) * width_;
+    for (std::int32_t x = 0; x < r.w; ++x) {
+      const std::uint32_t p = in[x];
+      *out++ = (static_cast<std::uint32_t>(lut_[0][(p >> 16) & 0xFF]) << 16) |
+               (static_cast<std::uint32_t>(lut_[1][(p >> 8) & 0xFF]) << 8) | lut_[2][p & 0xFF];
+    }
+  }
+  *pitch = r.w * 4;
+  return scratch_.data();
+}
+
+void Presenter::CopyToSurface(const std::uint32_t* now, const SDL_Rect& r) {
+  const bool map = useLut_ || mod_[0] != 255 || mod_[1] != 255 || mod_[2] != 255;
+  int pitch = 0;
+  const std::uint32_t* src = Mapped(now, r, map, &pitch);
+  const SDL_PixelFormat* f = surface_->format;
+  auto* dst = static_cast<std::uint8_t*>(surface_->pixels) + static_cast<std::size_t>(r.y) * surface_->pitch +
+              static_cast<std::size_t>(r.x) * f->BytesPerPixel;
+  if (f->format == SDL_PIXELFORMAT_RGB888) {
+    const auto* in = reinterpret_cast<const std::uint8_t*>(src);
+    for (std::int32_t y = 0; y < r.h; ++y)
+      std::memcpy(dst + static_cast<std::size_t>(y) * surface_->pitch, in + static_cast<std::size_t>(y) * pitch,
+                  static_cast<std::size_t>(r.w) * 4);
+  } else {
+    SDL_ConvertPixels(r.w, r.h, SDL_PIXELFORMAT_RGB888, src, pitch, f->format, dst, surface_->pitch);
+  }
+}
+
 void Presenter::UploadRect(const std::uint32_t* now, std::int32_t x0, std::int32_t y0, std::int32_t x1,
                            std::int32_t y1) {
   const SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
-  if (!useLut_) {
-    SDL_UpdateTexture(texture_, &r, now + static_cast<std::size_t>(y0) * width_ + x0, width_ * 4);
+  if (surface_) {
+    CopyToSurface(now, r);
+    rects_.push_back(r);  // room for one a row was made with the buffers
   } else {
-    const std::int32_t w = x1 - x0;
-    std::uint32_t* out = scratch_.data();
-    for (std::int32_t y = y0; y < y1; ++y) {
-      const std::uint32_t* in = now + static_cast<std::size_t>(y) * width_ + x0;
-      for (std::int32_t x = 0; x < w; ++x) {
-        const std::uint32_t p = in[x];
-        *out++ = (static_cast<std::uint32_t>(lut_[0][(p >> 16) & 0xFF]) << 16) |
-                 (static_cast<std::uint32_t>(lut_[1][(p >> 8) & 0xFF]) << 8) | lut_[2][p & 0xFF];
-      }
-    }
-    SDL_UpdateTexture(texture_, &r, scratch_.data(), w * 4);
+    int pitch = 0;
+    const std::uint32_t* src = Mapped(now, r, useLut_, &pitch);
+    SDL_UpdateTexture(texture_, &r, src, pitch);
   }
   g_rows += static_cast<std::uint64_t>(r.h);
   g_pixels += static_cast<std::uint64_t>(r.w) * static_cast<std::uint64_t>(r.h);
@@ -306,9 +425,7 @@ void Presenter::Upload(const std::uint32_t* now, const std::uint32_t* was) {
     const std::uint32_t* a = now + static_cast<std::size_t>(y) * width_;
     const std::uint32_t* b = was + static_cast<std::size_t>(y) * width_;
     if (std::memcmp(a, b, rowBytes) == 0) continue;
-    std::int32_t l = 0, r = width_;
-    while (a[l] == b[l]) ++l;
-    while (a[r - 1] == b[r - 1]) --r;
+    const std::int32_t l = FirstDifference(a, b, width_), r = LastDifference(a, b, width_);
     if (top >= 0 && y - lastDirty > kMergeGap) {
       UploadRect(now, left, top, right, bottom);
       top = -1;
@@ -327,8 +444,66 @@ void Presenter::Upload(const std::uint32_t* now, const std::uint32_t* was) {
   if (top >= 0) UploadRect(now, left, top, right, bottom);
 }
 
+bool Presenter::PresentWithRenderer(int take) {
+  // The slots read here are ours until handed back: Taking and Showing are never drawn on.
+  if (take >= 0) {
+    const std::uint32_t* was = textureValid_ && showing_ >= 0 ? slots_[showing_].pixels.data() : nullptr;
+    Upload(slots_[take].pixels.data(), was);
+    textureValid_ = true;
+  } else if (!textureValid_ && showing_ >= 0) {
+    Upload(slots_[showing_].pixels.data(), nullptr);
+    textureValid_ = true;
+  }
+  if (take < 0 && showing_ < 0) return false;
+  SDL_SetTextureColorMod(texture_, mod_[0], mod_[1], mod_[2]);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(sdlWindow_, &w, &h);
+  g_sent += static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(h);
+  return true;
+}
+
+bool Presenter::PresentToSurface(int take) {
+  const int source = take >= 0 ? take : showing_;
+  if (source < 0) return false;
+  rects_.clear();
+  const bool whole = !surfaceValid_ || showing_ < 0;
+  if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) {
+    surfaceValid_ = false;
+    return false;
+  }
+  if (whole)
+    Upload(slots_[source].pixels.data(), nullptr);
+  else if (take >= 0)
+    Upload(slots_[take].pixels.data(), slots_[showing_].pixels.data());
+  if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
+  surfaceValid_ = true;
+  // After a change of the window the whole of it goes out again (see kSettle); otherwise only
+  // the regions that changed.
+  std::uint64_t sent = 0;
+  int rc = 0;
+  if (whole || repaints_ > 0) {
+    rc = SDL_UpdateWindowSurface(sdlWindow_);
+    sent = static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_);
+  } else if (!rects_.empty()) {
+    rc = SDL_UpdateWindowSurfaceRects(sdlWindow_, rects_.data(), static_cast<int>(rects_.size()));
+    for (const SDL_Rect& r : rects_) sent += static_cast<std::uint64_t>(r.w) * static_cast<std::uint64_t>(r.h);
+  }
+  if (rc != 0) {
+    // The surface went with a change of the window's size: the next present fetches the new one.
+    surface_ = nullptr;
+    surfaceValid_ = false;
+    return false;
+  }
+  g_sent += sent;
+  return true;
+}
+
 bool Presenter::Present() {
-  if (closed_ || !renderer_ || !texture_) return false;
+  if (closed_ || width_ <= 0 || !ChoosePath()) return false;
   int take = -1;
   bool gammaChanged = false;
   ddraw::DDGAMMARAMP ramp;
@@ -346,28 +521,14 @@ bool Presenter::Present() {
     }
   }
   if (gammaChanged) ApplyGamma(ramp);
-  if (take < 0 && repaints_ == 0 && textureValid_) return false;
+  const bool valid = surface_ ? surfaceValid_ : textureValid_;
+  if (take < 0 && repaints_ == 0 && valid) return false;
 
-  // The slots read here are ours until handed back: Taking and Showing are never drawn on.
-  if (take >= 0) {
-    const std::uint32_t* was = textureValid_ && showing_ >= 0 ? slots_[showing_].pixels.data() : nullptr;
-    Upload(slots_[take].pixels.data(), was);
-    textureValid_ = true;
-  } else if (!textureValid_ && showing_ >= 0) {
-    Upload(slots_[showing_].pixels.data(), nullptr);
-    textureValid_ = true;
-  }
-  if (take >= 0 || showing_ >= 0) {
-    SDL_SetTextureColorMod(texture_, mod_[0], mod_[1], mod_[2]);
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
-    if (g_presented++ == 0)
-      g_firstPresentUs = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::steady_clock::now() - g_programStart)
-                             .count();
-  }
+  const bool shown = surface_ ? PresentToSurface(take) : PresentWithRenderer(take);
+  if (shown && g_presented++ == 0)
+    g_firstPresentUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                           std::chrono::steady_clock::now() - g_programStart)
+                           .count();
   if (repaints_ > 0) --repaints_;
   if (take >= 0) {
     std::lock_guard lock(mutex_);
@@ -388,11 +549,17 @@ void Presenter::HandleWindowEvent(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_MAXIMIZED:
     case SDL_WINDOWEVENT_SHOWN:
       minimized_ = false;
+      surfaceValid_ = false;
       repaints_ = kSettle;
       break;
-    case SDL_WINDOWEVENT_EXPOSED:
+    // Uncovered: the window's pixels are still ours and are sent out whole again.
+    case SDL_WINDOWEVENT_EXPOSED: repaints_ = kSettle; break;
+    // A new size gets new window pixels, drawn whole (and the way to draw is chosen again).
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-    case SDL_WINDOWEVENT_RESIZED: repaints_ = kSettle; break;
+    case SDL_WINDOWEVENT_RESIZED:
+      surfaceValid_ = false;
+      repaints_ = kSettle;
+      break;
     default: break;
   }
 }
@@ -400,6 +567,7 @@ void Presenter::HandleWindowEvent(const SDL_WindowEvent& event) {
 void Presenter::HandleRenderReset(bool deviceLost) {
   ++lossEpoch_;
   textureValid_ = false;
+  surfaceValid_ = false;
   repaints_ = kSettle;
   if (deviceLost && renderer_) MakeTexture();
 }
@@ -430,7 +598,7 @@ PresentStats Stats() {
 }
 
 Presenter::Totals Presenter::Counted() {
-  return Totals{g_presented.load(), g_full.load(), g_rows.load(), g_pixels.load()};
+  return Totals{g_presented.load(), g_full.load(), g_rows.load(), g_pixels.load(), g_sent.load()};
 }
 
 }  // namespace sdl

@@ -3,6 +3,8 @@
 // the frame thread; Flip hands the finished buffer over through a small mailbox (a short lock,
 // never a wait for the screen), and the main thread uploads what changed since the frame it
 // showed last, scaled and letter-boxed to the window, with the gamma ramp applied at scan-out.
+// Drawn by the processor (no graphics card) into a window of the picture's own size, the changed
+// regions are copied straight into the window's pixels and only they are sent to the screen.
 #include <SDL.h>
 
 #include <array>
@@ -26,6 +28,7 @@ class Presenter {
     std::uint64_t fullUploads = 0;  // frames uploaded whole
     std::uint64_t rowsUploaded = 0; // rows of changed regions uploaded
     std::uint64_t pixelsUploaded = 0;
+    std::uint64_t pixelsSent = 0;   // window pixels sent to the screen
   };
 
   // Main thread: takes the window full screen on the desktop (no mode switch) on the given display
@@ -81,14 +84,25 @@ class Presenter {
   int FreeSlot() const;  // under mutex_
   void Publish(int slot);  // under mutex_
   bool MakeTexture();
+  // Main thread: the way the next present reaches the window; false when there is none.
+  bool ChoosePath();
+  void DropRenderer();
+  bool MakeRenderer();
   void ApplyGamma(const ddraw::DDGAMMARAMP& ramp);
   void Upload(const std::uint32_t* now, const std::uint32_t* was);
   void UploadRect(const std::uint32_t* now, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);
+  // The rectangle r of now, mapped through the gamma table when map (into scratch_); its pitch.
+  const std::uint32_t* Mapped(const std::uint32_t* now, const SDL_Rect& r, bool map, int* pitch);
+  void CopyToSurface(const std::uint32_t* now, const SDL_Rect& r);
+  bool PresentToSurface(int take);
+  bool PresentWithRenderer(int take);
 
   Window* window_;
   SDL_Window* sdlWindow_;
   SDL_Renderer* renderer_;
   bool ownsRenderer_;
+  // Drawn by SDL's own software path: a window of the picture's size is drawn into directly.
+  bool software_ = false;
   SDL_Texture* texture_ = nullptr;
   std::int32_t width_ = 0, height_ = 0;
 
@@ -112,6 +126,11 @@ class Presenter {
   std::array<std::array<std::uint8_t, 256>, 3> lut_{};
   std::uint8_t mod_[3] = {255, 255, 255};
   std::vector<std::uint32_t> scratch_;
+  // The window's own pixels while they are drawn into (no renderer then).
+  SDL_Surface* surface_ = nullptr;
+  bool surfaceValid_ = false;   // the surface holds slot showing_ as the current ramp maps it
+  bool surfaceFailed_ = false;  // the window has no pixels of its own to draw into: keep the renderer
+  std::vector<SDL_Rect> rects_;  // the regions copied this present (room for one a row)
 };
 
 }  // namespace sdl

@@ -25,11 +25,15 @@ namespace {
 class SdlDisplay : public ::testing::Test {
  protected:
   static constexpr int kW = 1024, kH = 768;
+  // The picture's size; the screen's own for a picture shown one to one.
+  virtual bool AtScreenSize() const { return false; }
 
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
     ASSERT_TRUE(sdl::InstallWindowSystem());
     ASSERT_TRUE(screen_.Ok());
+    w_ = AtScreenSize() ? screen_.Width() : kW;
+    h_ = AtScreenSize() ? screen_.Height() : kH;
     form_ = std::make_unique<vcl::TForm>(nullptr);
     form_->SetBorderStyle(vcl::TBorderStyle::bsNone);
     form_->SetWidth(320);
@@ -40,7 +44,7 @@ class SdlDisplay : public ::testing::Test {
     UseBackend(BackendKind::Sdl);
     ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
     ASSERT_EQ(dd->SetCooperativeLevel(window_, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-    ASSERT_EQ(dd->SetDisplayMode(kW, kH, 32), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(w_, h_, 32), DD_OK);
     DDSURFACEDESC desc;
     desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
@@ -48,11 +52,11 @@ class SdlDisplay : public ::testing::Test {
     ASSERT_EQ(dd->CreateSurface(&desc, &prim, nullptr), DD_OK);
     DDSCAPS caps{DDSCAPS_BACKBUFFER};
     ASSERT_EQ(prim->GetAttachedSurface(&caps, &back), DD_OK);
-    // Where the 1024 x 768 picture lands on the screen: scaled to fit, centred.
-    const double scale = std::min(screen_.Width() / double(kW), screen_.Height() / double(kH));
+    // Where the picture lands on the screen: scaled to fit, centred.
+    const double scale = std::min(screen_.Width() / double(w_), screen_.Height() / double(h_));
     scale_ = scale;
-    offX_ = (screen_.Width() - kW * scale) / 2;
-    offY_ = (screen_.Height() - kH * scale) / 2;
+    offX_ = (screen_.Width() - w_ * scale) / 2;
+    offY_ = (screen_.Height() - h_ * scale) / 2;
   }
 
   void TearDown() override {
@@ -97,7 +101,89 @@ class SdlDisplay : public ::testing::Test {
       vcl::Application().ProcessMessages();
   }
 
+  // Pumps a while, so that the presents owed after the window changed are done.
+  void Settle() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < until) {
+      vcl::Application().ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+  // A small block changes between two frames: it is shown, and only it is uploaded.
+  void ShowsAChangedBlock() {
+    FillBack(0x00204080);
+    FlipOnFrameThread();
+    EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0x204080), 0x204080u);
+    EXPECT_EQ(ShownAt(5, 5, 0x204080), 0x204080u);
+    Settle();
+    before_ = sdl::Presenter::Counted();
+
+    // The next frame changes one small block; the rest of the picture is the same.
+    FillBack(0x00204080);
+    RECT block{100, 300, 300, 400};
+    FillBack(0x00FF0000, &block);
+    FlipOnFrameThread();
+    PumpUntilPresented(before_.presented + 1);
+    EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
+    EXPECT_EQ(ShownAt(600, 350, 0x204080), 0x204080u);
+    after_ = sdl::Presenter::Counted();
+    EXPECT_EQ(after_.fullUploads, before_.fullUploads);
+    EXPECT_EQ(after_.rowsUploaded - before_.rowsUploaded, 100u);
+    EXPECT_EQ(after_.pixelsUploaded - before_.pixelsUploaded, 200u * 100u);
+
+    // An unchanged frame uploads nothing and still shows.
+    FillBack(0x00204080);
+    FillBack(0x00FF0000, &block);
+    FlipOnFrameThread();
+    PumpUntilPresented(after_.presented + 1);
+    EXPECT_EQ(sdl::Presenter::Counted().pixelsUploaded, after_.pixelsUploaded);
+    EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
+  }
+
+  void GammaRampDims() {
+    DDCAPS caps;
+    ASSERT_EQ(dd->GetCaps(&caps, nullptr), DD_OK);
+    EXPECT_TRUE(caps.dwCaps2 & DDCAPS2_PRIMARYGAMMA);
+    FillBack(0x00204080);
+    FlipOnFrameThread();
+    ASSERT_EQ(ShownAt(kW / 2, kH / 2, 0x204080), 0x204080u);
+
+    IDirectDrawGammaControl* gamma = nullptr;
+    ASSERT_EQ(prim->QueryInterface(IID_IDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), DD_OK);
+    struct Level {
+      int step;
+      std::uint32_t shown;
+    };
+    for (Level level : {Level{128, 0x102040}, Level{0, 0x000000}, Level{300, 0x254B96}, Level{256, 0x204080}}) {
+      DDGAMMARAMP ramp;
+      for (int i = 0; i < 256; ++i)
+        ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<std::uint16_t>(i * level.step);
+      ASSERT_EQ(gamma->SetGammaRamp(0, &ramp), DD_OK);
+      EXPECT_EQ(ShownAt(kW / 2, kH / 2, level.shown), level.shown) << "ramp step " << level.step;
+    }
+    // A changed block under a dimming ramp is dimmed too.
+    DDGAMMARAMP half;
+    for (int i = 0; i < 256; ++i) half.red[i] = half.green[i] = half.blue[i] = static_cast<std::uint16_t>(i * 128);
+    ASSERT_EQ(gamma->SetGammaRamp(0, &half), DD_OK);
+    RECT block{400, 400, 440, 420};
+    FillBack(0x00204080);
+    FillBack(0x00FF8040, &block);
+    FlipOnFrameThread();
+    EXPECT_EQ(ShownAt(420, 410, 0x7F4020), 0x7F4020u);
+    EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0x102040), 0x102040u);
+    gamma->Release();
+
+    // The composed picture is untouched by the ramp.
+    DDSURFACEDESC d;
+    ASSERT_EQ(prim->Lock(nullptr, &d, 0, nullptr), DD_OK);
+    EXPECT_EQ(static_cast<std::uint32_t*>(d.lpSurface)[w_ * (kH / 2) + kW / 2], 0x00204080u);
+    prim->Unlock(nullptr);
+  }
+
   XScreen screen_;
+  int w_ = kW, h_ = kH;
+  sdl::Presenter::Totals before_, after_;
   std::unique_ptr<vcl::TForm> form_;
   vcl::HWND window_ = nullptr;
   IDirectDraw* dd = nullptr;
@@ -111,32 +197,7 @@ TEST_F(SdlDisplay, FlippedFramesAreShownAndOnlyChangesUploaded) {
   ASSERT_NE(sdlWindow, nullptr);
   EXPECT_TRUE(SDL_GetWindowFlags(sdlWindow->Get()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
 
-  FillBack(0x00204080);
-  FlipOnFrameThread();
-  EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0x204080), 0x204080u);
-  EXPECT_EQ(ShownAt(5, 5, 0x204080), 0x204080u);
-  const sdl::Presenter::Totals before = sdl::Presenter::Counted();
-
-  // The next frame changes one small block; the rest of the picture is the same.
-  FillBack(0x00204080);
-  RECT block{100, 300, 300, 400};
-  FillBack(0x00FF0000, &block);
-  FlipOnFrameThread();
-  PumpUntilPresented(before.presented + 1);
-  EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
-  EXPECT_EQ(ShownAt(600, 350, 0x204080), 0x204080u);
-  const sdl::Presenter::Totals after = sdl::Presenter::Counted();
-  EXPECT_EQ(after.fullUploads, before.fullUploads);
-  EXPECT_EQ(after.rowsUploaded - before.rowsUploaded, 100u);
-  EXPECT_EQ(after.pixelsUploaded - before.pixelsUploaded, 200u * 100u);
-
-  // An unchanged frame uploads nothing and still shows.
-  FillBack(0x00204080);
-  FillBack(0x00FF0000, &block);
-  FlipOnFrameThread();
-  PumpUntilPresented(after.presented + 1);
-  EXPECT_EQ(sdl::Presenter::Counted().pixelsUploaded, after.pixelsUploaded);
-  EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
+  ShowsAChangedBlock();
 }
 
 // The frame thread flips as fast as it can while the main thread shows what it gets: no frame is
@@ -162,35 +223,7 @@ TEST_F(SdlDisplay, FramesFlowWhileTheMainThreadPresents) {
   EXPECT_EQ(ShownAt(kW / 2, kH / 2, 0xC08040), 0xC08040u);
 }
 
-TEST_F(SdlDisplay, GammaRampDimsTheScreenNotThePicture) {
-  DDCAPS caps;
-  ASSERT_EQ(dd->GetCaps(&caps, nullptr), DD_OK);
-  EXPECT_TRUE(caps.dwCaps2 & DDCAPS2_PRIMARYGAMMA);
-  FillBack(0x00204080);
-  FlipOnFrameThread();
-  ASSERT_EQ(ShownAt(kW / 2, kH / 2, 0x204080), 0x204080u);
-
-  IDirectDrawGammaControl* gamma = nullptr;
-  ASSERT_EQ(prim->QueryInterface(IID_IDirectDrawGammaControl, reinterpret_cast<void**>(&gamma)), DD_OK);
-  struct Level {
-    int step;
-    std::uint32_t shown;
-  };
-  for (Level level : {Level{128, 0x102040}, Level{0, 0x000000}, Level{300, 0x254B96}, Level{256, 0x204080}}) {
-    DDGAMMARAMP ramp;
-    for (int i = 0; i < 256; ++i)
-      ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<std::uint16_t>(i * level.step);
-    ASSERT_EQ(gamma->SetGammaRamp(0, &ramp), DD_OK);
-    EXPECT_EQ(ShownAt(kW / 2, kH / 2, level.shown), level.shown) << "ramp step " << level.step;
-  }
-  gamma->Release();
-
-  // The composed picture is untouched by the ramp.
-  DDSURFACEDESC d;
-  ASSERT_EQ(prim->Lock(nullptr, &d, 0, nullptr), DD_OK);
-  EXPECT_EQ(static_cast<std::uint32_t*>(d.lpSurface)[kW * (kH / 2) + kW / 2], 0x00204080u);
-  prim->Unlock(nullptr);
-}
+TEST_F(SdlDisplay, GammaRampDimsTheScreenNotThePicture) { GammaRampDims(); }
 
 TEST_F(SdlDisplay, MinimisedWindowLosesTheChainUntilRestored) {
   auto* w = sdl::Window::From(window_);
@@ -319,6 +352,82 @@ TEST_F(SdlDisplay, XInputReachesTheForm) {
   EXPECT_GT(popupMoves, 0) << "a real movement over the new window counts";
   popup.Hide();
 
+}
+
+// A picture of the screen's own size is drawn by the processor straight into the window's pixels,
+// and of a changed block only that block is sent to the screen.
+class SdlDisplayAtScreenSize : public SdlDisplay {
+ protected:
+  bool AtScreenSize() const override { return true; }
+};
+
+TEST_F(SdlDisplayAtScreenSize, OnlyTheChangedBlockIsSent) {
+  ShowsAChangedBlock();
+  SDL_Window* w = sdl::Window::From(window_)->Get();
+  EXPECT_EQ(SDL_GetRenderer(w), nullptr) << "drawn through a renderer";
+  EXPECT_EQ(after_.pixelsSent - before_.pixelsSent, 200u * 100u);
+  // One to one, the block's edges are exact.
+  struct Point {
+    int x, y;
+    std::uint32_t shown;
+  };
+  for (Point p : {Point{100, 300, 0xFF0000}, Point{299, 399, 0xFF0000}, Point{99, 350, 0x204080},
+                  Point{300, 350, 0x204080}, Point{200, 299, 0x204080}, Point{200, 400, 0x204080}})
+    EXPECT_EQ(ShownAt(p.x, p.y, p.shown), p.shown) << p.x << ", " << p.y;
+
+  // Uncovered, the window is sent whole again, and no more once it settled.
+  Settle();
+  const sdl::Presenter::Totals settled = sdl::Presenter::Counted();
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = SDL_GetWindowID(w);
+  e.window.event = SDL_WINDOWEVENT_EXPOSED;
+  sdl::Dispatch(e);
+  PumpUntilPresented(settled.presented + 1);
+  const sdl::Presenter::Totals exposed = sdl::Presenter::Counted();
+  EXPECT_GE(exposed.pixelsSent - settled.pixelsSent, std::uint64_t(w_) * std::uint64_t(h_));
+  EXPECT_EQ(exposed.pixelsUploaded, settled.pixelsUploaded) << "the window's pixels were still right";
+  EXPECT_EQ(ShownAt(200, 350, 0xFF0000), 0xFF0000u);
+}
+
+TEST_F(SdlDisplayAtScreenSize, GammaRampDimsTheScreenNotThePicture) { GammaRampDims(); }
+
+// Once the window no longer has the picture's size, the picture is scaled to it again.
+TEST_F(SdlDisplayAtScreenSize, AnotherWindowSizeScalesAgain) {
+  FillBack(0x00204080);
+  RECT block{0, 0, 100, 100};
+  FillBack(0x00FF0000, &block);
+  FlipOnFrameThread();
+  ASSERT_EQ(ShownAt(50, 50, 0xFF0000), 0xFF0000u);
+  SDL_Window* w = sdl::Window::From(window_)->Get();
+  ASSERT_EQ(SDL_GetRenderer(w), nullptr);
+  SDL_SetWindowFullscreen(w, 0);
+  SDL_SetWindowPosition(w, 0, 0);
+  SDL_SetWindowSize(w, w_ / 2, h_ / 2);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  int ww = 0, wh = 0;
+  do {
+    vcl::Application().ProcessMessages();
+    SDL_GetWindowSize(w, &ww, &wh);
+  } while ((ww != w_ / 2 || wh != h_ / 2) && std::chrono::steady_clock::now() < deadline);
+  ASSERT_EQ(ww, w_ / 2);
+  // Half the size, in the screen's corner.
+  scale_ = 0.5;
+  offX_ = offY_ = 0;
+  EXPECT_EQ(ShownAt(50, 50, 0xFF0000), 0xFF0000u);
+  EXPECT_EQ(ShownAt(300, 300, 0x204080), 0x204080u);
+  EXPECT_NE(SDL_GetRenderer(w), nullptr);
+
+  // And back to the picture's size: drawn directly again.
+  SDL_SetWindowSize(w, w_, h_);
+  do {
+    vcl::Application().ProcessMessages();
+    SDL_GetWindowSize(w, &ww, &wh);
+  } while ((ww != w_ || wh != h_) && std::chrono::steady_clock::now() < deadline + std::chrono::seconds(5));
+  scale_ = 1;
+  EXPECT_EQ(ShownAt(600, 600, 0x204080), 0x204080u);
+  EXPECT_EQ(ShownAt(50, 50, 0xFF0000), 0xFF0000u);
+  EXPECT_EQ(SDL_GetRenderer(w), nullptr);
 }
 
 TEST(SdlWithoutDisplay, InstallsNothingAndOpensNoDisplay) {
