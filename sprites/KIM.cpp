@@ -28,54 +28,30 @@ void TKIM::DropSurface() {
 
 // --- scaling setters ----------------------------------------------------------------------------
 
-void TKIM::SetShowX(std::int32_t Value) {
-  if (!FStretching) {
-    FShowX = Value;
-    return;
-  }
+// A design-space value on the engine's screen, along the width or the height. Without an engine
+// the value stays as it is and the missing display is reported.
+std::int32_t TKIM::ToScreen(std::int32_t Value, bool Horizontal) {
   FKss = Engine();
   if (!FKss) {
-    FShowX = Value;
     Report("FDD==NULL");
-    return;
+    return Value;
   }
-  FShowX = Scaled(Value, FKss->WidthScreen(), kDesignWidth);
+  return Horizontal ? Scaled(Value, FKss->WidthScreen(), kDesignWidth)
+                    : Scaled(Value, FKss->HeightScreen(), kDesignHeight);
 }
 
-void TKIM::SetShowY(std::int32_t Value) {
-  if (!FStretching) {
-    FShowY = Value;
-    return;
-  }
-  FKss = Engine();
-  if (!FKss) {
-    FShowY = Value;
-    Report("FDD==NULL");
-    return;
-  }
-  FShowY = Scaled(Value, FKss->HeightScreen(), kDesignHeight);
-}
+void TKIM::SetShowX(std::int32_t Value) { FShowX = FStretching ? ToScreen(Value, true) : Value; }
+
+void TKIM::SetShowY(std::int32_t Value) { FShowY = FStretching ? ToScreen(Value, false) : Value; }
 
 void TKIM::SetOriginalWidth(std::int32_t Value) {
   FOriginalWidth = Value;
-  FKss = Engine();
-  if (!FKss) {
-    FStretchWidth = Value;
-    Report("FDD==NULL");
-    return;
-  }
-  FStretchWidth = Scaled(Value, FKss->WidthScreen(), kDesignWidth);
+  FStretchWidth = ToScreen(Value, true);
 }
 
 void TKIM::SetOriginalHeight(std::int32_t Value) {
   FOriginalHeight = Value;
-  FKss = Engine();
-  if (!FKss) {
-    FStretchHeight = Value;
-    Report("FDD==NULL");
-    return;
-  }
-  FStretchHeight = Scaled(Value, FKss->HeightScreen(), kDesignHeight);
+  FStretchHeight = ToScreen(Value, false);
 }
 
 // --- set-up -------------------------------------------------------------------------------------

@@ -77,6 +77,7 @@ class TKIM : public vcl::TImage {
   // Draws the picture into a device context of FpSurface, scaled when stretching.
   void DrawPictureInto(ddraw::HDC dc);
   void DropSurface();
+  std::int32_t ToScreen(std::int32_t Value, bool Horizontal);
 
  private:
   engine::TKss* FKss = nullptr;

@@ -38,33 +38,21 @@ void TKMV::DropFrame(std::int32_t Index) {
 
 // --- scaling setters ----------------------------------------------------------------------------
 
-void TKMV::SetShowX(std::int32_t Value) {
-  if (!FStretching) {
-    FShowX = Value;
-    return;
-  }
+// A design-space value on the engine's screen, along the width or the height. Without an engine
+// the value stays as it is and the missing display is reported.
+std::int32_t TKMV::ToScreen(std::int32_t Value, bool Horizontal) {
   FKss = Engine();
   if (!FKss) {
-    FShowX = Value;
     Report("FDD==NULL");
-    return;
+    return Value;
   }
-  FShowX = Scaled(Value, FKss->WidthScreen(), kDesignWidth);
+  return Horizontal ? Scaled(Value, FKss->WidthScreen(), kDesignWidth)
+                    : Scaled(Value, FKss->HeightScreen(), kDesignHeight);
 }
 
-void TKMV::SetShowY(std::int32_t Value) {
-  if (!FStretching) {
-    FShowY = Value;
-    return;
-  }
-  FKss = Engine();
-  if (!FKss) {
-    FShowY = Value;
-    Report("FDD==NULL");
-    return;
-  }
-  FShowY = Scaled(Value, FKss->HeightScreen(), kDesignHeight);
-}
+void TKMV::SetShowX(std::int32_t Value) { FShowX = FStretching ? ToScreen(Value, true) : Value; }
+
+void TKMV::SetShowY(std::int32_t Value) { FShowY = FStretching ? ToScreen(Value, false) : Value; }
 
 void TKMV::SetYOffsetFrame(std::int32_t Value) {
   FYOffsetFrame = Value;

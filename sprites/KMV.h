@@ -99,6 +99,7 @@ class TKMV : public vcl::TImage {
 
  protected:
   void Report(std::string_view a, std::string_view b = {});
+  std::int32_t ToScreen(std::int32_t Value, bool Horizontal);
 
  private:
   // Copies band `Index` of the strip into `scratch` and stretch-draws it into the surface's `dc`.
