@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "assets/Assets.h"
-#include "platform/gdi/CodePage.h"
+#include "platform/vcl/CodePage.h"
 
 namespace gdi {
 
@@ -93,7 +93,7 @@ class FontMaker {
     int minLeft = 0;
     for (int b = 0; b < 256; ++b) {
       Glyph& g = font->FGlyphs[b];
-      const FT_UInt index = FT_Get_Char_Index(f.face, UnicodeFromCp1252(static_cast<std::uint8_t>(b)));
+      const FT_UInt index = FT_Get_Char_Index(f.face, vcl::UnicodeFromCp1252(static_cast<std::uint8_t>(b)));
       if (FT_Load_Glyph(f.face, index, FT_LOAD_DEFAULT) != 0) continue;
       FT_GlyphSlot slot = f.face->glyph;
       g.advance = static_cast<std::int32_t>((slot->advance.x + 32) >> 6);

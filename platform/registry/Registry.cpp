@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/registry/CodePage.h"
+#include "platform/vcl/CodePage.h"
 
 namespace registry {
 
@@ -53,7 +53,7 @@ struct Location {
 constexpr std::size_t kMaxName = 200;
 
 bool UsableName(std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || Utf8FromAnsi(name).size() > kMaxName) return false;
+  if (name.empty() || name == "." || name == ".." || vcl::Utf8FromAnsi(name).size() > kMaxName) return false;
   if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return false;
   if (name.size() >= 5 && name.substr(name.size() - 5) == ".toml") return false;
   return name.find(".toml.") == std::string_view::npos;
@@ -66,7 +66,7 @@ std::optional<Location> Locate(std::string_view keyPath) {
     const auto cut = keyPath.find('\\');
     const auto name = keyPath.substr(0, cut);
     if (!UsableName(name)) return std::nullopt;
-    names.push_back(Utf8FromAnsi(name));
+    names.push_back(vcl::Utf8FromAnsi(name));
     if (cut == std::string_view::npos) break;
     keyPath.remove_prefix(cut + 1);
   }
@@ -367,11 +367,11 @@ void TRegistry::CloseKey() {
 }
 
 bool TRegistry::ValueExists(std::string_view name) const {
-  return FKey != nullptr && FKey->values.contains(Utf8FromAnsi(name));
+  return FKey != nullptr && FKey->values.contains(vcl::Utf8FromAnsi(name));
 }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) const {
-  const toml::node* node = FKey ? FKey->values.get(Utf8FromAnsi(name)) : nullptr;
+  const toml::node* node = FKey ? FKey->values.get(vcl::Utf8FromAnsi(name)) : nullptr;
   if (node == nullptr) Raise("Failed to get data for", name);
   const auto* number = node->as_integer();
   if (number == nullptr || number->get() < std::numeric_limits<std::int32_t>::min() ||
@@ -381,11 +381,11 @@ std::int32_t TRegistry::ReadInteger(std::string_view name) const {
 }
 
 std::string TRegistry::ReadString(std::string_view name) const {
-  const toml::node* node = FKey ? FKey->values.get(Utf8FromAnsi(name)) : nullptr;
+  const toml::node* node = FKey ? FKey->values.get(vcl::Utf8FromAnsi(name)) : nullptr;
   if (node == nullptr) return {};
   const auto* text = node->as_string();
   if (text == nullptr) Raise("Invalid data type for", name);
-  return AnsiFromUtf8(text->get());
+  return vcl::AnsiFromUtf8(text->get());
 }
 
 namespace {
@@ -407,13 +407,13 @@ bool Store(const Location& where, const std::string& name, Value&& value, toml::
 
 void TRegistry::WriteInteger(std::string_view name, std::int32_t value) {
   if (FKey == nullptr || (FAccess & kSetValue) == 0 ||
-      !Store(FKey->where, Utf8FromAnsi(name), static_cast<std::int64_t>(value), FKey->values))
+      !Store(FKey->where, vcl::Utf8FromAnsi(name), static_cast<std::int64_t>(value), FKey->values))
     Raise("Failed to set data for", name);
 }
 
 void TRegistry::WriteString(std::string_view name, std::string_view value) {
   if (FKey == nullptr || (FAccess & kSetValue) == 0 ||
-      !Store(FKey->where, Utf8FromAnsi(name), Utf8FromAnsi(value), FKey->values))
+      !Store(FKey->where, vcl::Utf8FromAnsi(name), vcl::Utf8FromAnsi(value), FKey->values))
     Raise("Failed to set data for", name);
 }
 

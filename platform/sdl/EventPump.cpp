@@ -3,6 +3,7 @@
 #include "platform/sdl/Presenter.h"
 #include "platform/sdl/Video.h"
 #include "platform/sdl/Window.h"
+#include "platform/vcl/CodePage.h"
 
 namespace sdl {
 
@@ -26,18 +27,6 @@ vcl::TForm* FormOf(std::uint32_t windowId) {
   return nullptr;
 }
 
-// Code page 1252's bytes 0x80..0x9F, as Unicode code points (0: unassigned).
-constexpr std::uint16_t kHigh1252[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-int ByteOf(std::uint32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-  for (int i = 0; i < 32; ++i)
-    if (kHigh1252[i] != 0 && kHigh1252[i] == cp) return 0x80 + i;
-  return -1;
-}
 
 }  // namespace
 
@@ -113,7 +102,7 @@ int ToCodePage1252(const char* utf8, char* out, int capacity) {
       ++p;
     }
     if (!ok) continue;
-    const int b = ByteOf(cp);
+    const int b = vcl::Cp1252FromUnicode(cp);
     if (b > 0) out[n++] = static_cast<char>(b);
   }
   return n;

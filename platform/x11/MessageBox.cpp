@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi/CodePage.h"
+#include "platform/vcl/CodePage.h"
 #include "platform/x11/Connection.h"
 
 namespace x11 {
@@ -24,25 +24,6 @@ constexpr int kMinWidth = 220;
 constexpr int kMaxTextWidth = 560;
 constexpr int kMaxLines = 40;
 constexpr std::size_t kMaxText = 64 * 1024;  // a longer text is cut; stderr has it whole
-
-std::string Utf8FromCp1252(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (unsigned char byte : text) {
-    const char32_t c = gdi::UnicodeFromCp1252(byte);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 // Widths of the 256 characters of the font (core fonts have no kerning, so widths add up).
 struct Metrics {
@@ -192,7 +173,7 @@ class Box {
 
     const std::string name(caption);
     XStoreName(FD, FWindow, name.c_str());
-    const std::string utf8 = Utf8FromCp1252(name);
+    const std::string utf8 = vcl::Utf8FromAnsi(name);
     XChangeProperty(FD, FWindow, Intern("_NET_WM_NAME"), Intern("UTF8_STRING"), 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     char resName[] = "sorvanta", resClass[] = "Sorvanta";

@@ -1,8 +1,8 @@
-#include "platform/registry/CodePage.h"
+#include "platform/vcl/CodePage.h"
 
 #include <gtest/gtest.h>
 
-using namespace registry;
+using namespace vcl;
 
 TEST(CodePage, EveryByteComesBackThroughUtf8) {
   std::string everyByte;

@@ -1,8 +1,8 @@
-#include "platform/registry/CodePage.h"
+#include "platform/vcl/CodePage.h"
 
 #include <cstdint>
 
-namespace registry {
+namespace vcl {
 
 namespace {
 
@@ -11,18 +11,6 @@ constexpr char32_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 
                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t CharOf(unsigned char byte) {
-  if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80];
-  return byte;
-}
-
-int ByteOf(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-  for (int i = 0; i < 32; ++i)
-    if (kHigh[i] == c) return 0x80 + i;
-  return -1;
-}
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -39,10 +27,22 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
+char32_t UnicodeFromCp1252(std::uint8_t byte) {
+  if (byte >= 0x80 && byte < 0xA0) return kHigh[byte - 0x80];
+  return byte;
+}
+
+int Cp1252FromUnicode(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+  for (int i = 0; i < 32; ++i)
+    if (kHigh[i] == c) return 0x80 + i;
+  return -1;
+}
+
 std::string Utf8FromAnsi(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char ch : text) AppendUtf8(out, CharOf(static_cast<unsigned char>(ch)));
+  for (char ch : text) AppendUtf8(out, UnicodeFromCp1252(static_cast<unsigned char>(ch)));
   return out;
 }
 
@@ -66,11 +66,11 @@ std::string AnsiFromUtf8(std::string_view text) {
       }
       c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
     }
-    const int byte = valid ? ByteOf(c) : -1;
+    const int byte = valid ? Cp1252FromUnicode(c) : -1;
     out += byte < 0 ? '?' : static_cast<char>(byte);
     i += length;
   }
   return out;
 }
 
-}  // namespace registry
+}  // namespace vcl
