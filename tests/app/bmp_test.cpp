@@ -11,7 +11,7 @@
 
 namespace {
 
-using apptest::BmpFile;
+using testsupport::BmpFile;
 using testing::HasSubstr;
 using testing::StartsWith;
 
@@ -32,8 +32,8 @@ TEST(DecodeBmp, ReadsEveryLayout) {
     BmpFile file;
   };
   std::vector<Case> cases;
-  cases.push_back({"24 bits, bottom-up, padded rows", apptest::Gradient(3, 2)});
-  BmpFile topDown = apptest::Gradient(3, 2);
+  cases.push_back({"24 bits, bottom-up, padded rows", testsupport::Gradient(3, 2)});
+  BmpFile topDown = testsupport::Gradient(3, 2);
   topDown.height = -2;
   cases.push_back({"24 bits, top-down", topDown});
   cases.push_back({"8 bits with 3 palette colours", EightBit()});
@@ -42,16 +42,16 @@ TEST(DecodeBmp, ReadsEveryLayout) {
   full.palette.resize(256, 0x777777);
   full.pixels[4] = 255;
   cases.push_back({"8 bits, 256 colours when none are counted", full});
-  BmpFile v5 = apptest::Gradient(4, 3);
+  BmpFile v5 = testsupport::Gradient(4, 3);
   v5.headerSize = 124;
   cases.push_back({"the 124-byte header", v5});
   BmpFile gap = EightBit();
   gap.pixelOffsetDelta = 6;
   cases.push_back({"a gap before the pixel data", gap});
-  BmpFile shortEnd = apptest::Gradient(5, 2);
+  BmpFile shortEnd = testsupport::Gradient(5, 2);
   shortEnd.dropLastPadding = true;
   cases.push_back({"the last row's padding missing", shortEnd});
-  cases.push_back({"the size of the preview picture", apptest::Gradient(154, 116)});
+  cases.push_back({"the size of the preview picture", testsupport::Gradient(154, 116)});
 
   for (const Case& c : cases) {
     const vcl::DecodedImage image = vcl::DecodeBmp(c.file.Bytes(), "T");
@@ -133,7 +133,7 @@ void ExpectDecodedOrRefused(const std::vector<unsigned char>& bytes) {
 }
 
 TEST(DecodeBmp, TruncatedAtEveryLength) {
-  for (const BmpFile& file : {EightBit(), apptest::Gradient(5, 3)}) {
+  for (const BmpFile& file : {EightBit(), testsupport::Gradient(5, 3)}) {
     const std::vector<unsigned char> whole = file.Bytes();
     const std::size_t stride = (static_cast<std::size_t>(file.width) * (file.bits / 8) + 3) / 4 * 4;
     const std::size_t shortest = whole.size() - (stride - static_cast<std::size_t>(file.width) * (file.bits / 8));
@@ -150,7 +150,7 @@ TEST(DecodeBmp, TruncatedAtEveryLength) {
 
 TEST(DecodeBmp, RandomCorruptionNeverGoesWrong) {
   std::mt19937 random(20240611);
-  for (const BmpFile& file : {EightBit(), apptest::Gradient(7, 5)}) {
+  for (const BmpFile& file : {EightBit(), testsupport::Gradient(7, 5)}) {
     const std::vector<unsigned char> whole = file.Bytes();
     for (int round = 0; round < 3000; ++round) {
       std::vector<unsigned char> bytes = whole;

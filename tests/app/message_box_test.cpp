@@ -15,8 +15,8 @@
 
 namespace {
 
-using apptest::Child;
-using apptest::XServer;
+using testsupport::Child;
+using testsupport::XServer;
 using testing::Contains;
 
 constexpr const char* kMissingLibrary = "MPR.DLL not found: cannot change password.\n";
@@ -68,7 +68,7 @@ TEST_F(MessageBox, PasswordChangeBoxIsOwnedByItsWindowAndEveryWayOfClosingItWork
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(child.Running());
     c.close(x_, *box, owner);
-    const apptest::ChildResult r = child.Wait();
+    const testsupport::ChildResult r = child.Wait();
     EXPECT_TRUE(r.exited);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, kMissingLibrary);
@@ -84,7 +84,7 @@ TEST_F(MessageBox, WithoutAnExistingOwnerTheBoxStandsAlone) {
   ASSERT_TRUE(box.has_value());
   EXPECT_EQ(x_.TransientFor(*box), 0u);
   x_.SendKey(*box, XK_Return);
-  const apptest::ChildResult r = child.Wait();
+  const testsupport::ChildResult r = child.Wait();
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, kMissingLibrary);
 }
@@ -104,7 +104,7 @@ TEST_F(MessageBox, ErrorsAreShownCaptionedWithTheApplicationTitle) {
     EXPECT_LE(a.width, 640);  // wrapped to fit the screen
     EXPECT_LE(a.height, 480);
     x_.SendKey(*box, XK_Return);
-    const apptest::ChildResult r = child.Wait();
+    const testsupport::ChildResult r = child.Wait();
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, message);
   }
@@ -114,7 +114,7 @@ TEST_F(MessageBox, TheDisplayGoingAwayEndsTheBox) {
   Child child = Start({"/a", "5678"});
   ASSERT_TRUE(x_.WaitForTopLevel("Screen saver").has_value());
   x_.Kill();
-  const apptest::ChildResult r = child.Wait();
+  const testsupport::ChildResult r = child.Wait();
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, kMissingLibrary);

@@ -12,7 +12,7 @@
 namespace {
 
 using app::Mode;
-using apptest::RunSorvanta;
+using testsupport::RunSorvanta;
 using testing::HasSubstr;
 
 struct ModeCase {
@@ -152,10 +152,10 @@ TEST(PreviewWait, TenSecondsUnlessTheEnvironmentSaysOtherwise) {
 TEST(Program, WithoutADisplayEndsWithZeroAndSaysWhatWentWrong) {
   struct Case {
     std::vector<std::string> args;
-    apptest::EnvChanges env;
+    testsupport::EnvChanges env;
     std::string err;
   };
-  const apptest::EnvChanges noDisplay{{"DISPLAY", std::nullopt}};
+  const testsupport::EnvChanges noDisplay{{"DISPLAY", std::nullopt}};
   const Case cases[] = {
       {{"/a", "5678"}, noDisplay, "MPR.DLL not found: cannot change password.\n"},
       {{"-A", "0"}, noDisplay, "MPR.DLL not found: cannot change password.\n"},
@@ -170,7 +170,7 @@ TEST(Program, WithoutADisplayEndsWithZeroAndSaysWhatWentWrong) {
       {{"/p", "-1"}, noDisplay, ""},
   };
   for (const Case& c : cases) {
-    const apptest::ChildResult r = RunSorvanta(c.args, c.env);
+    const testsupport::ChildResult r = RunSorvanta(c.args, c.env);
     EXPECT_TRUE(r.exited) << c.args[0];
     EXPECT_EQ(r.exitCode, 0) << c.args[0];
     EXPECT_EQ(r.err, c.err) << c.args[0];

@@ -17,8 +17,8 @@
 
 namespace {
 
-using apptest::Child;
-using apptest::XServer;
+using testsupport::Child;
+using testsupport::XServer;
 
 constexpr unsigned long kBackground = 0x123456;
 
@@ -84,14 +84,14 @@ class PreviewTest : public testing::Test {
 };
 
 TEST_F(PreviewTest, DrawsPicturesAtTheTopLeftCornerClippedByTheWindow) {
-  apptest::BmpFile eight;
+  testsupport::BmpFile eight;
   eight.width = 160;
   eight.height = -120;  // top-down
   eight.bits = 8;
   eight.coloursUsed = 4;
   eight.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFEDCBA};
   for (int i = 0; i < 160 * 120; ++i) eight.pixels.push_back(static_cast<std::uint32_t>((i / 7 + i / 160) % 4));
-  const vcl::DecodedImage pictures[] = {vcl::DecodeBmp(apptest::Gradient(154, 116).Bytes(), "gradient"),
+  const vcl::DecodedImage pictures[] = {vcl::DecodeBmp(testsupport::Gradient(154, 116).Bytes(), "gradient"),
                                         vcl::DecodeBmp(eight.Bytes(), "eight")};
   for (const vcl::DecodedImage& picture : pictures) {
     for (const Size& s : kWindowSizes) {
@@ -132,7 +132,7 @@ TEST_F(PreviewTest, KnowsWhetherTheWindowIsThereAndViewable) {
     EXPECT_EQ(target->State(), state) << id;
   }
   auto gone = x11::ForeignWindow::Open(static_cast<std::uint32_t>(destroyed));
-  EXPECT_FALSE(gone->Draw(vcl::DecodeBmp(apptest::Gradient(4, 4).Bytes(), "g"), 0, 0));
+  EXPECT_FALSE(gone->Draw(vcl::DecodeBmp(testsupport::Gradient(4, 4).Bytes(), "g"), 0, 0));
 }
 
 TEST_F(PreviewTest, ThirtyTwoBitWindowsGetOpaquePixels) {
@@ -144,7 +144,7 @@ TEST_F(PreviewTest, ThirtyTwoBitWindowsGetOpaquePixels) {
                                  CWColormap | CWBorderPixel | CWBackPixel, &a);
   XMapWindow(D(), w);
   XSync(D(), False);
-  const vcl::DecodedImage picture = vcl::DecodeBmp(apptest::Gradient(154, 116).Bytes(), "gradient");
+  const vcl::DecodedImage picture = vcl::DecodeBmp(testsupport::Gradient(154, 116).Bytes(), "gradient");
   auto target = x11::ForeignWindow::Open(static_cast<std::uint32_t>(w));
   ASSERT_TRUE(target->Draw(picture, 0, 0));
   EXPECT_EQ(Differences(ReadPixels(D(), w, 154, 116), Expected(picture, 154, 116, 0, 0xFF000000u)), 0u);
@@ -154,7 +154,7 @@ TEST(PreviewOtherVisuals, GivesUpQuietlyOnA16BitDisplay) {
   XServer x("320x240x16");
   ASSERT_TRUE(x.Ok());
   const Window w = x.MakeWindow(0, 0, 154, 116, 0, true);
-  const apptest::ChildResult r = apptest::RunSorvanta({"/p", std::to_string(w)}, {{"DISPLAY", x.Name()}});
+  const testsupport::ChildResult r = testsupport::RunSorvanta({"/p", std::to_string(w)}, {{"DISPLAY", x.Name()}});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
 }
@@ -170,7 +170,7 @@ TEST_F(PreviewTest, ProgramDrawsTheBuiltInPicture) {
   for (const Size& s : kWindowSizes) {
     SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height));
     const Window w = x_.MakeWindow(20, 20, s.width, s.height, kBackground, true);
-    const apptest::ChildResult r = StartPreview(std::to_string(w)).Wait();
+    const testsupport::ChildResult r = StartPreview(std::to_string(w)).Wait();
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(Differences(ReadPixels(D(), w, s.width, s.height), Expected(picture, s.width, s.height, kBackground)),
@@ -186,7 +186,7 @@ TEST_F(PreviewTest, WaitsUntilTheWindowIsShown) {
   EXPECT_TRUE(child.Running()) << "ended before its window was shown";
   XMapWindow(D(), w);
   XSync(D(), False);
-  const apptest::ChildResult r = child.Wait();  // well before the 60 s bound
+  const testsupport::ChildResult r = child.Wait();  // well before the 60 s bound
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
@@ -200,7 +200,7 @@ TEST_F(PreviewTest, AWindowDestroyedWhileItWaitsEndsTheWait) {
   EXPECT_TRUE(child.Running());
   XDestroyWindow(D(), w);
   XSync(D(), False);
-  const apptest::ChildResult r = child.Wait();  // the wait's own bound is 60 s, this one 30 s
+  const testsupport::ChildResult r = child.Wait();  // the wait's own bound is 60 s, this one 30 s
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
@@ -212,7 +212,7 @@ TEST_F(PreviewTest, TheDisplayGoingAwayEndsTheWait) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(child.Running());
   x_.Kill();
-  const apptest::ChildResult r = child.Wait();
+  const testsupport::ChildResult r = child.Wait();
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");
@@ -223,7 +223,7 @@ TEST_F(PreviewTest, AHandleThatNamesNoWindowEndsAtOnce) {
   XDestroyWindow(D(), destroyed);
   XSync(D(), False);
   for (const std::string& handle : std::vector<std::string>{"0", "-5", "5678", "2147483647", std::to_string(destroyed)}) {
-    const apptest::ChildResult r = StartPreview(handle).Wait();
+    const testsupport::ChildResult r = StartPreview(handle).Wait();
     EXPECT_TRUE(r.exited) << handle;
     EXPECT_EQ(r.exitCode, 0) << handle;
     EXPECT_EQ(r.err, "") << handle;
@@ -232,7 +232,7 @@ TEST_F(PreviewTest, AHandleThatNamesNoWindowEndsAtOnce) {
 
 TEST_F(PreviewTest, AWindowThatNeverComesIsGivenUpAfterTheBound) {
   const Window w = x_.MakeWindow(20, 20, 154, 116, kBackground, false);
-  const apptest::ChildResult r = StartPreview(std::to_string(w), "200").Wait();
+  const testsupport::ChildResult r = StartPreview(std::to_string(w), "200").Wait();
   EXPECT_TRUE(r.exited);
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.err, "");

@@ -88,11 +88,11 @@ class ShowTest : public ::testing::Test {
     fs::remove_all(dir_, ignored);
   }
 
-  std::unique_ptr<apptest::Child> StartShow() {
+  std::unique_ptr<testsupport::Child> StartShow() {
     const char* path = std::getenv("PATH");
-    return std::make_unique<apptest::Child>(
+    return std::make_unique<testsupport::Child>(
         std::vector<std::string>{SORVANTA_EXE, "/s"},
-        apptest::EnvChanges{{"DISPLAY", x_.Name()},
+        testsupport::EnvChanges{{"DISPLAY", x_.Name()},
                             {"XDG_CONFIG_HOME", (dir_ / "config").string()},
                             {"SDL_AUDIODRIVER", "disk"},
                             {"SDL_DISKAUDIOFILE", (dir_ / "audio.raw").string()},
@@ -101,7 +101,7 @@ class ShowTest : public ::testing::Test {
   }
 
   // Waits until the screen shows the hearth's still part; false when it never does.
-  bool WaitForHearth(apptest::Child& show) {
+  bool WaitForHearth(testsupport::Child& show) {
     const auto end = Clock::now() + 60s;
     while (Clock::now() < end && show.Running()) {
       const Shot shot = Screenshot(x_.Display());
@@ -119,21 +119,21 @@ class ShowTest : public ::testing::Test {
     std::istringstream words(command);
     std::vector<std::string> argv{"xdotool"};
     for (std::string w; words >> w;) argv.push_back(w);
-    apptest::Child tool(argv, {{"DISPLAY", x_.Name()}});
+    testsupport::Child tool(argv, {{"DISPLAY", x_.Name()}});
     EXPECT_EQ(tool.Wait(10s).exitCode, 0) << command;
   }
 
   // The show ends by itself; how long that took is reported, not judged.
-  void ExpectEnds(apptest::Child& show, const char* how) {
+  void ExpectEnds(testsupport::Child& show, const char* how) {
     const auto asked = Clock::now();
-    const apptest::ChildResult result = show.Wait(20s);
+    const testsupport::ChildResult result = show.Wait(20s);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count();
     std::printf("%s ended the show after %lld ms\n", how, static_cast<long long>(took));
     EXPECT_TRUE(result.exited) << how << " did not end the show; stderr: " << result.err;
     EXPECT_EQ(result.exitCode, 0) << result.err;
   }
 
-  apptest::XServer x_{"1024x768x24"};
+  testsupport::XServer x_{"1024x768x24"};
   fs::path dir_;
   Shot background_;
 };

@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace apptest {
+namespace testsupport {
 
 namespace {
 // The test's own requests may name windows that are gone; errors on the test's connections are
@@ -199,4 +199,4 @@ void XServer::SendDeleteWindow(::Window window) {
   XSync(FDisplay, False);
 }
 
-}  // namespace apptest
+}  // namespace testsupport

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace apptest {
+namespace testsupport {
 
 // Changes to the test's own environment: a value sets the variable, nullopt removes it.
 using EnvChanges = std::map<std::string, std::optional<std::string>>;
@@ -50,4 +50,4 @@ class Child {
 ChildResult RunSorvanta(const std::vector<std::string>& args, const EnvChanges& env,
                         std::chrono::milliseconds limit = std::chrono::seconds(30));
 
-}  // namespace apptest
+}  // namespace testsupport

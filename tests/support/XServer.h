@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace apptest {
+namespace testsupport {
 
 class XServer {
  public:
@@ -51,4 +51,4 @@ class XServer {
   ::Display* FDisplay = nullptr;
 };
 
-}  // namespace apptest
+}  // namespace testsupport

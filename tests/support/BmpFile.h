@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace apptest {
+namespace testsupport {
 
 struct BmpFile {
   std::int32_t width = 3, height = 2;  // a negative height stores the rows top-down
@@ -82,4 +82,4 @@ inline BmpFile Gradient(std::int32_t width, std::int32_t height) {
   return f;
 }
 
-}  // namespace apptest
+}  // namespace testsupport

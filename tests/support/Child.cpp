@@ -13,7 +13,7 @@
 
 extern char** environ;
 
-namespace apptest {
+namespace testsupport {
 
 Child::Child(const std::vector<std::string>& argv, const EnvChanges& env) {
   std::vector<std::string> envText;
@@ -116,4 +116,4 @@ ChildResult RunSorvanta(const std::vector<std::string>& args, const EnvChanges& 
   return child.Wait(limit);
 }
 
-}  // namespace apptest
+}  // namespace testsupport
