@@ -34,11 +34,10 @@ void LoadBuiltInPicture(vcl::TImage& image, const char* asset) {
 }
 
 template <class Sprite>
-Sprite* MakeSprite(vcl::TForm* form, engine::TKss* engine, const char* name, const char* asset) {
+Sprite* MakeSprite(vcl::TForm* form, engine::TKss* engine, const char* name) {
   auto* sprite = new Sprite(form);
   sprite->Name = name;
   sprite->SetParent(engine);
-  LoadBuiltInPicture(*sprite, asset);
   return sprite;
 }
 
@@ -70,12 +69,14 @@ TForm1::TForm1(vcl::TComponent* AOwner) : TForm(AOwner) {
   Kss1->SetVolume(0);
   Kss1->OnTimer = [this](vcl::TObject* sender) { Kss1Timer(sender); };
 
-  KIM1 = MakeSprite<sprites::TKIM>(this, Kss1, "KIM1", "KIM1");
-  KIM2GadgetPanel = MakeSprite<sprites::TKIM>(this, Kss1, "KIM2GadgetPanel", "KIM2GadgetPanel");
+  // Each sprite's built-in picture is decoded when the sprite is set up, after the display has
+  // opened, so the screen turns black at once instead of after all the decoding.
+  KIM1 = MakeSprite<sprites::TKIM>(this, Kss1, "KIM1");
+  KIM2GadgetPanel = MakeSprite<sprites::TKIM>(this, Kss1, "KIM2GadgetPanel");
   sprites::TKMV** flames[9] = {&KMV2flame1, &KMV2flame2, &KMV2flame3, &KMV2flame4, &KMV2flame5,
                                &KMV2flame6, &KMV2flame7, &KMV2flame8, &KMV2flame9};
   for (std::size_t i = 0; i < kFlamePlaces.size(); ++i)
-    *flames[i] = MakeSprite<sprites::TKMV>(this, Kss1, kFlamePlaces[i].asset, kFlamePlaces[i].asset);
+    *flames[i] = MakeSprite<sprites::TKMV>(this, Kss1, kFlamePlaces[i].asset);
 
   OnKeyPress = [this](vcl::TObject* s, char& key) { FormKeyPress(s, key); };
   OnKeyDown = [this](vcl::TObject* s, std::uint16_t& key, vcl::TShiftState shift) { FormKeyDown(s, key, shift); };
@@ -141,12 +142,15 @@ void TForm1::FormCreate(vcl::TObject*) {
   Kss1->SetInterval(40);
   Kss1->SetEnabled(true);
 
+  LoadBuiltInPicture(*KIM1, "KIM1");
   InitImage(KIM1, true, 0, 0, 1024, 768, false);
   const auto flames = Flames();
   for (std::size_t i = 0; i < flames.size(); ++i) {
     const FlamePlace& p = kFlamePlaces[i];
+    LoadBuiltInPicture(*flames[i], p.asset);
     InitMovie(flames[i], true, p.x, p.y, p.frameHeight, false, 0, 0, false);
   }
+  LoadBuiltInPicture(*KIM2GadgetPanel, "KIM2GadgetPanel");
   InitImage(KIM2GadgetPanel, true, 0, 698, 1024, 70, Kss1->GetShowBlack() == 0);
 
   FrameCounter = 0;

@@ -7,6 +7,7 @@
 
 #include "platform/sdl/Video.h"
 #include "platform/sdl/Window.h"
+#include "platform/vcl/Forms.h"
 
 // Last: Xlib's macros (None, Bool ...) would clash with names above.
 #include <SDL_syswm.h>
@@ -296,7 +297,10 @@ Presenter::FlipResult Presenter::Flip() {
     slots_[next].state = State::Drawing;
     back_ = next;
   }
-  WakePump();
+  // A frame flipped on the main thread itself (the black one the display opens with) is shown at
+  // once: the message loop may not run again until the whole set-up is done.
+  if (vcl::Application().IsMainThread()) Present();
+  else WakePump();
   return FlipResult::Done;
 }
 

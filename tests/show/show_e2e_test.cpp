@@ -102,14 +102,20 @@ class ShowTest : public ::testing::Test {
 
   // Waits until the screen shows the hearth's still part; false when it never does.
   bool WaitForHearth(testsupport::Child& show) {
-    const auto end = Clock::now() + 60s;
+    const auto start = Clock::now();
+    const auto end = start + 60s;
     while (Clock::now() < end && show.Running()) {
       const Shot shot = Screenshot(x_.Display());
       long off = 0, counted = 0;
       for (int y = 0; y < 767; y += 7)
         for (int x = 0; x < 1023; x += 7)
           if (!InFlame(x, y) && y < 698) off += Diff(shot[y * 1024 + x], background_[y * 1024 + x]), ++counted;
-      if (counted && off / counted < 6) return true;
+      if (counted && off / counted < 6) {
+        std::printf("the hearth was on the screen %lld ms after the test started the show\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
+        return true;
+      }
       std::this_thread::sleep_for(100ms);
     }
     return false;
