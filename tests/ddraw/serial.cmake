@@ -8,4 +8,7 @@ set_tests_properties(
   SdlDisplay.ReleasingTheDisplayGivesTheWindowBack
   SdlDisplay.InputReachesTheFormAndTheApplication
   SdlDisplay.XInputReachesTheForm
+  SdlDisplayAtScreenSize.OnlyTheChangedBlockIsSent
+  SdlDisplayAtScreenSize.GammaRampDimsTheScreenNotThePicture
+  SdlDisplayAtScreenSize.AnotherWindowSizeScalesAgain
   PROPERTIES RUN_SERIAL TRUE)
