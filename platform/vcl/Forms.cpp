@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/SysUtils.h"
 
 namespace vcl {
 
@@ -134,18 +135,21 @@ void TApplication::Synchronize(const std::function<void()>& call) {
 }
 
 void TApplication::RunPosted() {
-  for (;;) {
-    Pending* p = nullptr;
-    {
-      std::lock_guard lock(FMutex);
-      if (FQueue.empty()) return;
-      p = FQueue.front();
-      FQueue.pop_front();
-    }
+  // Only the calls already waiting run now: a worker that hands over call after call
+  // cannot keep the main thread here, so input and Terminate are still seen between them.
+  std::deque<Pending*> batch;
+  {
+    std::lock_guard lock(FMutex);
+    if (FQueue.empty()) return;
+    batch.swap(FQueue);
+  }
+  for (Pending* p : batch) {
     try {
       (*p->call)();
     } catch (const std::exception& e) {
       ShowException(e);
+    } catch (...) {
+      ShowException(Exception("An unexpected error occurred."));
     }
     {
       std::lock_guard lock(FMutex);
