@@ -1,3 +1,0 @@
-// SDL's video start connects to D-Bus, whose library keeps its connection's memory until the
-// process ends; it is not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
