@@ -27,14 +27,16 @@ void RunShow() {
     // The set-up ends at the failing step; the form stays an ordinary window.
     app.ShowException(e);
   }
+  sdl::MarkStats();
   form->Show();
   app.Run();
   // The window system may have closed the form: everything stops the same way.
   form->ExitSaver();
   if (std::getenv("SORVANTA_STATS")) {
     const sdl::PresentStats stats = sdl::Stats();
-    std::fprintf(stderr, "sorvanta: stats frames=%llu first_frame_ms=%.1f\n",
-                 static_cast<unsigned long long>(stats.presented), stats.firstPresentMs);
+    std::fprintf(stderr, "sorvanta: stats frames=%llu first_frame_ms=%.1f setup_ms=%.1f first_hearth_ms=%.1f\n",
+                 static_cast<unsigned long long>(stats.presented), stats.firstPresentMs, stats.markMs,
+                 stats.firstAfterMarkMs);
   }
   app.MainForm = nullptr;
   form.reset();

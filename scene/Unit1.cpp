@@ -1,10 +1,11 @@
 #include "scene/Unit1.h"
 
 #include <cstdlib>
+#include <vector>
 
-#include "assets/Assets.h"
 #include "platform/mm/MMSystem.h"
 #include "platform/vcl/SysUtils.h"
+#include "scene/BuiltInPictures.h"
 
 namespace scene {
 
@@ -27,10 +28,8 @@ constexpr std::array<FlamePlace, 9> kFlamePlaces{{
     {"KMV2flame9", 797, 218, 38},
 }};
 
-void LoadBuiltInPicture(vcl::TImage& image, const char* asset) {
-  auto bytes = assets::Find(asset);
-  if (bytes.empty()) throw vcl::Exception(std::string("Cannot read picture '") + asset + "': not built in");
-  image.Picture()->LoadFromData(bytes, asset);
+void LoadBuiltInPicture(BuiltInPictures& pictures, vcl::TImage& image, const char* asset) {
+  *image.Picture() = pictures.Take(asset);
 }
 
 template <class Sprite>
@@ -69,8 +68,8 @@ TForm1::TForm1(vcl::TComponent* AOwner) : TForm(AOwner) {
   Kss1->SetVolume(0);
   Kss1->OnTimer = [this](vcl::TObject* sender) { Kss1Timer(sender); };
 
-  // Each sprite's built-in picture is decoded when the sprite is set up, after the display has
-  // opened, so the screen turns black at once instead of after all the decoding.
+  // The built-in pictures are decoded while the display opens (see FormCreate), so the screen
+  // turns black at once and the hearth follows as soon as its surfaces are cut.
   KIM1 = MakeSprite<sprites::TKIM>(this, Kss1, "KIM1");
   KIM2GadgetPanel = MakeSprite<sprites::TKIM>(this, Kss1, "KIM2GadgetPanel");
   sprites::TKMV** flames[9] = {&KMV2flame1, &KMV2flame2, &KMV2flame3, &KMV2flame4, &KMV2flame5,
@@ -130,6 +129,13 @@ void TForm1::InitMovie(sprites::TKMV* Sprite, bool Stretching, std::int32_t X, s
 }
 
 void TForm1::FormCreate(vcl::TObject*) {
+  // Decoding runs beside the set-up, in the order the sprites take their pictures: while one
+  // flame's frames are cut into surfaces, the next flame is being decoded.
+  std::vector<std::string> names{"KIM1"};
+  for (const FlamePlace& p : kFlamePlaces) names.emplace_back(p.asset);
+  names.emplace_back("KIM2GadgetPanel");
+  BuiltInPictures pictures(std::move(names));
+
   Kss1->SetBrandName("Korvane Software");
   Kss1->SetSSName("Sorvanta");
   Kss1->SetRegistry();
@@ -141,16 +147,17 @@ void TForm1::FormCreate(vcl::TObject*) {
   Kss1->SetColorDepth(32);
   Kss1->SetInterval(40);
   Kss1->SetEnabled(true);
+  mm::PrepareSoundA("SoundName");  // the crackle too, so that starting it is quick
 
-  LoadBuiltInPicture(*KIM1, "KIM1");
+  LoadBuiltInPicture(pictures, *KIM1, "KIM1");
   InitImage(KIM1, true, 0, 0, 1024, 768, false);
   const auto flames = Flames();
   for (std::size_t i = 0; i < flames.size(); ++i) {
     const FlamePlace& p = kFlamePlaces[i];
-    LoadBuiltInPicture(*flames[i], p.asset);
+    LoadBuiltInPicture(pictures, *flames[i], p.asset);
     InitMovie(flames[i], true, p.x, p.y, p.frameHeight, false, 0, 0, false);
   }
-  LoadBuiltInPicture(*KIM2GadgetPanel, "KIM2GadgetPanel");
+  LoadBuiltInPicture(pictures, *KIM2GadgetPanel, "KIM2GadgetPanel");
   InitImage(KIM2GadgetPanel, true, 0, 698, 1024, 70, Kss1->GetShowBlack() == 0);
 
   FrameCounter = 0;

@@ -31,6 +31,10 @@ bool PlaySoundA(const char* name, std::uint32_t flags);
 // them; without SND_ASYNC it returns when the sound has played. False when the data is no WAVE
 // or there is no audio device.
 bool PlaySoundData(std::span<const unsigned char> wave, std::uint32_t flags);
+// Decodes the built-in WAVE named `name` on a thread of its own, so that a PlaySoundA of it soon
+// after starts at once; nothing is played. A second call replaces the first; stopping the sound
+// (no name, SND_PURGE) lets a prepared one go.
+void PrepareSoundA(const char* name);
 // True while a sound plays (a looping one until it is stopped).
 bool IsSoundPlaying();
 

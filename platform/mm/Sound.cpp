@@ -7,6 +7,10 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "assets/Assets.h"
@@ -15,6 +19,20 @@
 namespace mm {
 
 namespace {
+
+// A WAVE decoded to samples, in the format it was written in.
+struct Decoded {
+  SDL_AudioSpec spec{};
+  std::vector<Uint8> pcm;
+};
+
+// The sound decoded ahead of its PlaySoundA by PrepareSoundA.
+struct Prepared {
+  std::mutex mutex;
+  std::string name;
+  std::thread worker;
+  std::optional<Decoded> result;  // written by the worker, read after joining it
+};
 
 struct Player {
   std::mutex mutex;  // one PlaySound call at a time
@@ -32,6 +50,37 @@ struct Player {
 Player& TheSound() {
   static Player* player = new Player;
   return *player;
+}
+
+Prepared& ThePrepared() {
+  static Prepared* prepared = new Prepared;
+  return *prepared;
+}
+
+// The samples of a WAVE held in memory (PCM or MS-ADPCM); nothing when it is no playable WAVE.
+std::optional<Decoded> Decode(std::span<const unsigned char> wave) {
+  if (wave.empty() || wave.size() > INT_MAX) return std::nullopt;
+  Decoded d;
+  Uint8* pcm = nullptr;
+  Uint32 length = 0;
+  SDL_RWops* rw = SDL_RWFromConstMem(wave.data(), static_cast<int>(wave.size()));
+  if (!rw || !SDL_LoadWAV_RW(rw, 1, &d.spec, &pcm, &length)) return std::nullopt;
+  d.pcm.assign(pcm, pcm + length);
+  SDL_FreeWAV(pcm);
+  return d;
+}
+
+// The prepared samples of the built-in sound `name`, when they were prepared (waits for them);
+// whatever was prepared is let go.
+std::optional<Decoded> TakePrepared(const std::string& name) {
+  Prepared& prepared = ThePrepared();
+  std::lock_guard lock(prepared.mutex);
+  if (prepared.worker.joinable()) prepared.worker.join();
+  std::optional<Decoded> result;
+  if (prepared.name == name) result = std::move(prepared.result);
+  prepared.name.clear();
+  prepared.result.reset();
+  return result;
 }
 
 void SDLCALL Fill(void* user, Uint8* stream, int length) {
@@ -66,10 +115,13 @@ void Stop(Player& p) {
 }
 
 // The decoded sound in the output's format, whole frames only; empty on failure.
-std::vector<Uint8> Convert(const Uint8* data, Uint32 length, const SDL_AudioSpec& from, const SDL_AudioSpec& to) {
+std::vector<Uint8> Convert(Decoded&& sound, const SDL_AudioSpec& to) {
+  const SDL_AudioSpec& from = sound.spec;
+  const Uint8* data = sound.pcm.data();
+  const std::size_t length = sound.pcm.size();
   std::vector<Uint8> out;
   if (from.format == to.format && from.channels == to.channels && from.freq == to.freq) {
-    out.assign(data, data + length);
+    out = std::move(sound.pcm);
   } else {
     SDL_AudioStream* stream =
         SDL_NewAudioStream(from.format, from.channels, from.freq, to.format, to.channels, to.freq);
@@ -86,24 +138,17 @@ std::vector<Uint8> Convert(const Uint8* data, Uint32 length, const SDL_AudioSpec
   return out;
 }
 
-bool Start(Player& p, std::span<const unsigned char> wave, std::uint32_t flags) {
-  if (wave.empty() || wave.size() > INT_MAX) return false;
+bool Start(Player& p, std::optional<Decoded> sound, std::uint32_t flags) {
+  if (!sound) return false;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;  // no audio: the show runs silent
   p.audioUp = true;
 
-  SDL_AudioSpec spec{};
-  Uint8* pcm = nullptr;
-  Uint32 length = 0;
-  SDL_RWops* rw = SDL_RWFromConstMem(wave.data(), static_cast<int>(wave.size()));
-  if (!rw || !SDL_LoadWAV_RW(rw, 1, &spec, &pcm, &length)) return false;
-
-  SDL_AudioSpec want = spec, have{};
+  SDL_AudioSpec want = sound->spec, have{};
   want.samples = 2048;
   want.callback = Fill;
   want.userdata = &p;
   p.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_ANY_CHANGE);
-  if (p.device) p.samples = Convert(pcm, length, spec, have);
-  SDL_FreeWAV(pcm);
+  if (p.device) p.samples = Convert(std::move(*sound), have);
   if (!p.device || p.samples.empty()) return false;
 
   p.position = 0;
@@ -116,13 +161,15 @@ bool Start(Player& p, std::span<const unsigned char> wave, std::uint32_t flags) 
 
 }  // namespace
 
-bool PlaySoundData(std::span<const unsigned char> wave, std::uint32_t flags) {
+namespace {
+
+bool Play(std::span<const unsigned char> wave, std::optional<Decoded> prepared, std::uint32_t flags) {
   Player& p = TheSound();
   {
     std::lock_guard lock(p.mutex);
     Stop(p);  // a new sound replaces the one playing
     if ((flags & SND_LOOP) && !(flags & SND_ASYNC)) return false;  // a loop that never returns
-    if (!Start(p, wave, flags)) {
+    if (!Start(p, prepared ? std::move(prepared) : Decode(wave), flags)) {
       Stop(p);
       return false;
     }
@@ -132,8 +179,31 @@ bool PlaySoundData(std::span<const unsigned char> wave, std::uint32_t flags) {
   return true;
 }
 
+}  // namespace
+
+bool PlaySoundData(std::span<const unsigned char> wave, std::uint32_t flags) {
+  return Play(wave, std::nullopt, flags);
+}
+
+void PrepareSoundA(const char* name) {
+  if (!name) return;
+  Prepared& prepared = ThePrepared();
+  std::lock_guard lock(prepared.mutex);
+  if (prepared.worker.joinable()) prepared.worker.join();
+  prepared.result.reset();
+  prepared.name = name;
+  const auto wave = assets::Find(name);
+  if (wave.empty()) return;
+  try {
+    prepared.worker = std::thread([&prepared, wave] { prepared.result = Decode(wave); });
+  } catch (const std::system_error&) {
+    prepared.name.clear();  // no thread: it is decoded when played
+  }
+}
+
 bool PlaySoundA(const char* name, std::uint32_t flags) {
   if (!name) {
+    TakePrepared({});  // a sound prepared and never played is let go too
     Player& p = TheSound();
     std::lock_guard lock(p.mutex);
     Stop(p);
@@ -145,7 +215,7 @@ bool PlaySoundA(const char* name, std::uint32_t flags) {
     PlaySoundA(nullptr, SND_PURGE);
     return false;
   }
-  return PlaySoundData(wave, flags);
+  return Play(wave, TakePrepared(name), flags);
 }
 
 bool IsSoundPlaying() {

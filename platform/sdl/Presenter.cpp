@@ -11,6 +11,7 @@
 
 // Last: Xlib's macros (None, Bool ...) would clash with names above.
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 
 namespace sdl {
 
@@ -25,7 +26,12 @@ std::vector<Presenter*>& Open() {
 std::atomic<std::uint64_t> g_presented{0}, g_full{0}, g_rows{0}, g_pixels{0}, g_sent{0};
 // Taken while the program's statics start, which is as near to its start as we get.
 const std::chrono::steady_clock::time_point g_programStart = std::chrono::steady_clock::now();
-std::atomic<std::int64_t> g_firstPresentUs{-1};
+std::atomic<std::int64_t> g_firstPresentUs{-1}, g_markUs{-1}, g_firstAfterMarkUs{-1};
+
+std::int64_t MicrosecondsSinceStart() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - g_programStart)
+      .count();
+}
 
 // Changed rows closer than this are uploaded as one region.
 constexpr std::int32_t kMergeGap = 8;
@@ -87,6 +93,27 @@ bool DirectRendering(SDL_Window* w) {
          XQueryExtension(info.info.x11.display, "DRI2", &opcode, &event, &error);
 }
 
+// Whether a window manager runs on the window's X server (it announces itself on the root window).
+// Without one a full-screen request is answered by nobody, and SDL waits a tenth of a second for
+// the answer; the window covering the display as a plain window is then the whole of it.
+bool WindowManagerRunning(SDL_Window* w) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(w, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return true;
+  Display* display = info.info.x11.display;
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == 0) return false;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                        &format, &count, &after, &data);
+  const bool announced = status == Success && type == XA_WINDOW && format == 32 && count == 1;
+  if (data) XFree(data);
+  return announced;
+}
+
 // Whether this is SDL's own software renderer, and the window's own pixels are the X server's
 // (not a texture of another renderer): such a window can be drawn into directly.
 bool SdlSoftware(SDL_Renderer* renderer) {
@@ -138,7 +165,7 @@ std::shared_ptr<Presenter> Presenter::Open(Window& window, int display) {
     SDL_SetWindowSize(w, bounds.w, bounds.h);
   }
   SDL_RaiseWindow(w);
-  if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+  if (WindowManagerRunning(w) && SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
     if (owns) SDL_DestroyRenderer(renderer);
     return nullptr;
   }
@@ -529,10 +556,11 @@ bool Presenter::Present() {
   if (take < 0 && repaints_ == 0 && valid) return false;
 
   const bool shown = surface_ ? PresentToSurface(take) : PresentWithRenderer(take);
-  if (shown && g_presented++ == 0)
-    g_firstPresentUs = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - g_programStart)
-                           .count();
+  if (shown) {
+    if (g_presented++ == 0) g_firstPresentUs = MicrosecondsSinceStart();
+    std::int64_t none = -1;
+    if (g_markUs.load() >= 0) g_firstAfterMarkUs.compare_exchange_strong(none, MicrosecondsSinceStart());
+  }
   if (repaints_ > 0) --repaints_;
   if (take >= 0) {
     std::lock_guard lock(mutex_);
@@ -597,9 +625,12 @@ void Presenter::RenderResetAll(bool deviceLost) {
 }
 
 PresentStats Stats() {
-  const std::int64_t first = g_firstPresentUs.load();
-  return PresentStats{g_presented.load(), first < 0 ? -1.0 : static_cast<double>(first) / 1000.0};
+  const auto ms = [](std::int64_t us) { return us < 0 ? -1.0 : static_cast<double>(us) / 1000.0; };
+  return PresentStats{g_presented.load(), ms(g_firstPresentUs.load()), ms(g_markUs.load()),
+                      ms(g_firstAfterMarkUs.load())};
 }
+
+void MarkStats() { g_markUs = MicrosecondsSinceStart(); }
 
 Presenter::Totals Presenter::Counted() {
   return Totals{g_presented.load(), g_full.load(), g_rows.load(), g_pixels.load(), g_sent.load()};

@@ -21,10 +21,15 @@ void WakeSeen();
 
 // What the presenters have shown so far: frames put on the screen, and when the first one was,
 // in milliseconds since the program started (negative while none has been).
+// MarkStats notes a moment (the end of the show's set-up): the first frame shown after it is
+// timed too.
 struct PresentStats {
   std::uint64_t presented = 0;
   double firstPresentMs = -1;
+  double markMs = -1;
+  double firstAfterMarkMs = -1;
 };
 PresentStats Stats();
+void MarkStats();
 
 }  // namespace sdl
