@@ -7,17 +7,9 @@ namespace sprites {
 
 using namespace ddraw;
 
-TKIM::TKIM(vcl::TComponent* AOwner) : vcl::TImage(AOwner) {}
+TKIM::TKIM(vcl::TComponent* AOwner) : TSprite(AOwner) {}
 
 TKIM::~TKIM() { DropSurface(); }
-
-engine::TKss* TKIM::Engine() const { return dynamic_cast<engine::TKss*>(Parent()); }
-
-void TKIM::Report(std::string_view a, std::string_view b) {
-  // assign/append reuse the text's storage: a sprite that fails every frame does not allocate anew.
-  FErrorResult.assign(a).append(b);
-  if (OnError) OnError(this);
-}
 
 void TKIM::DropSurface() {
   if (FpSurface) {
@@ -27,22 +19,6 @@ void TKIM::DropSurface() {
 }
 
 // --- scaling setters ----------------------------------------------------------------------------
-
-// A design-space value on the engine's screen, along the width or the height. Without an engine
-// the value stays as it is and the missing display is reported.
-std::int32_t TKIM::ToScreen(std::int32_t Value, bool Horizontal) {
-  FKss = Engine();
-  if (!FKss) {
-    Report("FDD==NULL");
-    return Value;
-  }
-  return Horizontal ? Scaled(Value, FKss->WidthScreen(), kDesignWidth)
-                    : Scaled(Value, FKss->HeightScreen(), kDesignHeight);
-}
-
-void TKIM::SetShowX(std::int32_t Value) { FShowX = FStretching ? ToScreen(Value, true) : Value; }
-
-void TKIM::SetShowY(std::int32_t Value) { FShowY = FStretching ? ToScreen(Value, false) : Value; }
 
 void TKIM::SetOriginalWidth(std::int32_t Value) {
   FOriginalWidth = Value;
@@ -68,13 +44,7 @@ void TKIM::DrawPictureInto(HDC dc) {
 
 void TKIM::CreateDXImage() {
   DropSurface();  // made again: the old surface must not leak
-  FKss = Engine();
-  FDD = FKss ? FKss->FDD : nullptr;
-  if (!FDD) return Report("FDD==NULL");
-  FDDBACK = FKss->FDDBACK;
-  if (!FDDBACK) return Report("FDDBACK==NULL");
-  FDDPRIM = FKss->FDDPRIM;
-  if (!FDDPRIM) return Report("FDDPRIM==NULL");
+  if (!BorrowDisplay()) return;
 
   const std::int32_t width = FStretching ? FStretchWidth : Picture()->Width();
   const std::int32_t height = FStretching ? FStretchHeight : Picture()->Height();

@@ -10,21 +10,14 @@ namespace sprites {
 
 using namespace ddraw;
 
-TKMV::TKMV(vcl::TComponent* AOwner) : vcl::TImage(AOwner), FDibBitmap(std::make_unique<vcl::TBitmap>()) {}
+TKMV::TKMV(vcl::TComponent* AOwner) : TSprite(AOwner), FDibBitmap(std::make_unique<vcl::TBitmap>()) {}
 
 TKMV::~TKMV() {
   for (std::int32_t i = 0; i < kMaxFrames; ++i) DropFrame(i);
 }
 
-engine::TKss* TKMV::Engine() const { return dynamic_cast<engine::TKss*>(Parent()); }
-
 IDirectDrawSurface* TKMV::Surface(std::int32_t Index) const {
   return Index >= 0 && Index < kMaxFrames ? FpSurface[static_cast<std::size_t>(Index)] : nullptr;
-}
-
-void TKMV::Report(std::string_view a, std::string_view b) {
-  FErrorResult.assign(a).append(b);
-  if (OnError) OnError(this);
 }
 
 void TKMV::DropFrame(std::int32_t Index) {
@@ -37,22 +30,6 @@ void TKMV::DropFrame(std::int32_t Index) {
 }
 
 // --- scaling setters ----------------------------------------------------------------------------
-
-// A design-space value on the engine's screen, along the width or the height. Without an engine
-// the value stays as it is and the missing display is reported.
-std::int32_t TKMV::ToScreen(std::int32_t Value, bool Horizontal) {
-  FKss = Engine();
-  if (!FKss) {
-    Report("FDD==NULL");
-    return Value;
-  }
-  return Horizontal ? Scaled(Value, FKss->WidthScreen(), kDesignWidth)
-                    : Scaled(Value, FKss->HeightScreen(), kDesignHeight);
-}
-
-void TKMV::SetShowX(std::int32_t Value) { FShowX = FStretching ? ToScreen(Value, true) : Value; }
-
-void TKMV::SetShowY(std::int32_t Value) { FShowY = FStretching ? ToScreen(Value, false) : Value; }
 
 void TKMV::SetYOffsetFrame(std::int32_t Value) {
   FYOffsetFrame = Value;
@@ -106,13 +83,7 @@ void TKMV::FillFrame(HDC dc, std::int32_t Index, vcl::TBitmap& scratch) {
 
 void TKMV::CreateDXMovie() {
   for (std::int32_t i = 0; i < kMaxFrames; ++i) DropFrame(i);  // cut again: old frames must not leak
-  FKss = Engine();
-  FDD = FKss ? FKss->FDD : nullptr;
-  if (!FDD) return Report("FDD==NULL");
-  FDDBACK = FKss->FDDBACK;
-  if (!FDDBACK) return Report("FDDBACK==NULL");
-  FDDPRIM = FKss->FDDPRIM;
-  if (!FDDPRIM) return Report("FDDPRIM==NULL");
+  if (!BorrowDisplay()) return;
 
   // A negative height defines no frames either.
   if (FYOffsetFrame <= 0) return Report("Not defined OriginalHeight");

@@ -5,20 +5,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <string>
-#include <string_view>
 
 #include "platform/ddraw/DDraw.h"
-#include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/Graphics.h"
-
-namespace engine {
-class TKss;
-}
+#include "sprites/Sprite.h"
 
 namespace sprites {
 
-class TKMV : public vcl::TImage {
+class TKMV : public TSprite {
  public:
   static constexpr int kMaxFrames = 200;
 
@@ -49,15 +43,7 @@ class TKMV : public vcl::TImage {
   void CloseDXMovie();
 
   // --- published properties ---
-  bool Transparency() const { return FTransparency; }
   void SetTransparency(bool Value);
-
-  std::int32_t ShowX() const { return FShowX; }
-  std::int32_t ShowY() const { return FShowY; }
-  std::int32_t GetShowX() const { return FShowX; }
-  std::int32_t GetShowY() const { return FShowY; }
-  void SetShowX(std::int32_t Value);
-  void SetShowY(std::int32_t Value);
 
   std::int32_t NumberFrame() const { return FNumberFrame; }
   std::int32_t GetNumberFrame() const { return FNumberFrame; }
@@ -69,37 +55,17 @@ class TKMV : public vcl::TImage {
   void SetYOffsetFrame(std::int32_t Value);
   void SetOriginalHeight(std::int32_t Value) { SetYOffsetFrame(Value); }
 
-  bool Stretching() const { return FStretching; }
-  void SetStretching(bool Value) { FStretching = Value; }
-  std::int32_t StretchWidth() const { return FStretchWidth; }
-  std::int32_t StretchHeight() const { return FStretchHeight; }
-  void SetStretchWidth(std::int32_t Value) { FStretchWidth = Value; }
-  void SetStretchHeight(std::int32_t Value) { FStretchHeight = Value; }
-
   // A device-independent copy of a JPEG strip, which CreateDXMovie cuts instead of the picture.
   vcl::TBitmap* DibBitmap() { return FDibBitmap.get(); }
   const vcl::TBitmap* DibBitmap() const { return FDibBitmap.get(); }
   void SetFDibBitmap(const vcl::TBitmap* Value);
   bool DibLoaded() const { return FDibLoaded; }
 
-  const std::string& ErrorResult() const { return FErrorResult; }
-  std::string GetErrorResult() const { return FErrorResult; }
-  void SetErrorResult(const std::string& Value) { FErrorResult = Value; }
-
-  vcl::TNotifyEvent OnError;
-
   // --- what the engine, the weather gadget and the tests look at ---
-  engine::TKss* Engine() const;  // the parent, when it is an engine
   std::int32_t CountFrame() const { return FCountFrame; }
   ddraw::IDirectDrawSurface* Surface(std::int32_t Index) const;
   std::int32_t FrameWidth() const { return FFrameWidth; }
   std::int32_t FrameHeight() const { return FFrameHeight; }
-  ddraw::HRESULT LastResult() const { return FResult; }
-  std::uint32_t BltFlags() const { return FBltFlags; }
-
- protected:
-  void Report(std::string_view a, std::string_view b = {});
-  std::int32_t ToScreen(std::int32_t Value, bool Horizontal);
 
  private:
   // Copies band `Index` of the strip into `scratch` and stretch-draws it into the surface's `dc`.
@@ -107,22 +73,10 @@ class TKMV : public vcl::TImage {
   const vcl::TGraphic* StripSource() const;
   void DropFrame(std::int32_t Index);
 
-  engine::TKss* FKss = nullptr;
   std::int32_t FCountFrame = 0;
-  ddraw::IDirectDraw* FDD = nullptr;
   std::array<ddraw::IDirectDrawSurface*, kMaxFrames> FpSurface{};
-  ddraw::IDirectDrawSurface* FDDBACK = nullptr;
-  ddraw::IDirectDrawSurface* FDDPRIM = nullptr;
-  ddraw::HRESULT FResult = ddraw::DD_OK;
-  std::string FErrorResult;
-  std::int32_t FShowX = 0, FShowY = 0;
-  ddraw::RECT FSrcRect{};  // the source extent: left and top always 0
   std::int32_t FNumberFrame = 0;
   std::int32_t FYOffsetFrame = 0;
-  std::uint32_t FBltFlags = ddraw::DDBLTFAST_NOCOLORKEY;
-  bool FTransparency = false;
-  std::int32_t FStretchWidth = 100, FStretchHeight = 100;
-  bool FStretching = false;
   std::int32_t FFrameWidth = 0, FFrameHeight = 0;
   std::unique_ptr<vcl::TBitmap> FScratchBitmap;  // only while CreateDXMovie runs
   bool FJpeg = false;

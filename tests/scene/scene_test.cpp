@@ -73,7 +73,9 @@ TEST_F(SceneTest, EverySpriteStandsAtItsPlace) {
         const int qw = Decoded(q.asset).Width();
         covered |= p.x + x >= q.x && p.x + x < q.x + qw && p.y + y >= q.y && p.y + y < q.y + q.frameHeight;
       }
-      if (!covered && p.y + y < 767) EXPECT_EQ(shown.At(p.x + x, p.y + y), At(strip, x, p.frameHeight + y));
+      if (!covered && p.y + y < 767) {
+        EXPECT_EQ(shown.At(p.x + x, p.y + y), At(strip, x, p.frameHeight + y));
+      }
     }
   }
   EXPECT_TRUE(form->Kss1->GetErrorResult().empty()) << form->Kss1->GetErrorResult();
