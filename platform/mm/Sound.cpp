@@ -159,10 +159,6 @@ bool Start(Player& p, std::optional<Decoded> sound, std::uint32_t flags) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 bool Play(std::span<const unsigned char> wave, std::optional<Decoded> prepared, std::uint32_t flags) {
   Player& p = TheSound();
   {
