@@ -144,6 +144,16 @@ void TApplication::RunPosted() {
     batch.swap(FQueue);
   }
   for (Pending* p : batch) {
+    if (Terminated()) {
+      // Ended by an earlier call of this batch: the rest are released without running, as
+      // Terminate releases those still queued.
+      {
+        std::lock_guard lock(FMutex);
+        p->done = true;
+      }
+      FWake.notify_all();
+      continue;
+    }
     try {
       (*p->call)();
     } catch (const std::exception& e) {
